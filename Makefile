@@ -1,0 +1,60 @@
+# Set-up and everyday commands. Both `make demo` and `make test` install the Debian
+# packages they lack (as root, one apt-get update only when something is missing),
+# then configure and build incrementally.
+
+PACKAGES := cmake ninja-build g++ clang libclang-rt-14-dev clang-format pkg-config \
+            zlib1g-dev libsqlite3-dev libinih-dev libgtest-dev libgmock-dev \
+            nlohmann-json3-dev qt6-base-dev qt6-multimedia-dev libgl-dev \
+            xvfb xauth
+JOBS ?= $(shell nproc)
+
+.PHONY: all deps build demo test test-asan fuzz-corpus ci format screenshot bench clean
+
+all: build
+
+deps:
+	@missing=""; for p in $(PACKAGES); do \
+	  dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q 'install ok installed' || missing="$$missing $$p"; \
+	done; \
+	if [ -n "$$missing" ]; then \
+	  echo "Installing:$$missing"; \
+	  SUDO=""; [ "$$(id -u)" = 0 ] || SUDO=sudo; \
+	  $$SUDO apt-get update -q && DEBIAN_FRONTEND=noninteractive $$SUDO apt-get install -y -q $$missing; \
+	fi
+
+build/build.ninja:
+	cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+build: deps build/build.ninja
+	cmake --build build -j $(JOBS)
+
+demo: build
+	@./tools/demo.sh
+
+test: build
+	cd build && ctest --output-on-failure -j $(JOBS)
+
+# The suite again under AddressSanitizer + UndefinedBehaviorSanitizer (clang), with the
+# fuzz targets replaying their seed corpora as tests.
+build-asan/build.ninja:
+	CC=clang CXX=clang++ cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+	  -DDIRI_SANITIZE=ON -DDIRI_FUZZ=ON
+
+test-asan: deps build-asan/build.ninja
+	cmake --build build-asan -j $(JOBS)
+	cd build-asan && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j $(JOBS)
+
+ci: test test-asan
+
+format:
+	git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+screenshot: build
+	./tools/screenshot.sh
+
+bench: build
+	@for b in build/bin/bench_*; do echo "== $$b"; $$b || exit 1; done
+
+clean:
+	rm -rf build build-asan

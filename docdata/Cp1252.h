@@ -1,0 +1,34 @@
+#pragma once
+// Windows-1252 text ("8-bit text") and its conversions at the edges of the system.
+//
+// The tables round-trip all 256 byte values: the five bytes that Windows-1252 leaves
+// unassigned (0x81, 0x8D, 0x8F, 0x90, 0x9D) map to the C1 control characters of the
+// same value, as Windows does. Code points without a Windows-1252 byte become '?'.
+
+#include <string>
+#include <string_view>
+
+namespace dz {
+
+char16_t Cp1252ToUnicode(unsigned char c);
+// The byte for a code point, or -1 when Windows-1252 has none.
+int UnicodeToCp1252(char32_t cp);
+
+std::u16string Cp1252ToUtf16(std::string_view text);
+std::string Utf16ToCp1252(std::u16string_view text);
+
+std::string Cp1252ToUtf8(std::string_view text);
+// Invalid UTF-8 sequences become '?' per offending byte.
+std::string Utf8ToCp1252(std::string_view text);
+
+// Windows-1252 letter casing (accented letters, Š/š, Œ/œ, Ž/ž, Ÿ/ÿ included; ß and µ
+// have no single-byte counterpart and stay).
+unsigned char LowerChar(unsigned char c);
+unsigned char UpperChar(unsigned char c);
+std::string LowerCase(std::string_view text);
+std::string UpperCase(std::string_view text);
+
+// Case-insensitive equality under Windows-1252 casing.
+bool SameText(std::string_view a, std::string_view b);
+
+}  // namespace dz

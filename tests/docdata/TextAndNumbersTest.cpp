@@ -1,0 +1,171 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+#include "docdata/Cp1252.h"
+#include "docdata/ExtendedFloat.h"
+#include "docdata/NumberFormat.h"
+#include "tests/support/TempDir.h"
+#include "platform/Platform.h"
+
+namespace dz {
+namespace {
+
+TEST(Cp1252, EveryByteRoundTripsThroughUtf16AndUtf8) {
+  for (int b = 0; b < 256; ++b) {
+    std::string one(1, static_cast<char>(b));
+    EXPECT_EQ(Utf16ToCp1252(Cp1252ToUtf16(one)), one) << b;
+    EXPECT_EQ(Utf8ToCp1252(Cp1252ToUtf8(one)), one) << b;
+  }
+}
+
+TEST(Cp1252, KnownMappings) {
+  EXPECT_EQ(Cp1252ToUnicode(0x80), 0x20AC);
+  EXPECT_EQ(Cp1252ToUnicode(0x81), 0x0081);
+  EXPECT_EQ(Cp1252ToUnicode(0x9F), 0x0178);
+  EXPECT_EQ(Cp1252ToUtf8("Gr\xF6\xDF" "e \x80"), "Gr\xC3\xB6\xC3\x9F" "e \xE2\x82\xAC");
+  EXPECT_EQ(Utf8ToCp1252("\xC5\x82"), "?");  // l with stroke has no byte
+  EXPECT_EQ(Utf8ToCp1252("a\xFFz"), "a?z");  // invalid UTF-8
+  EXPECT_EQ(Utf8ToCp1252("\xC0\x80"), "??");  // overlong form
+  EXPECT_EQ(Utf16ToCp1252(u"\xD83D\xDE00x"), "?x");
+}
+
+TEST(Cp1252, Casing) {
+  EXPECT_EQ(LowerCase("\xC4\xD6\xDC Stra\xDF" "e \x8A\x8C\x8E\x9F \xD7"),
+            "\xE4\xF6\xFC stra\xDF" "e \x9A\x9C\x9E\xFF \xD7");
+  EXPECT_EQ(UpperCase("\xE4\xF6\xFC\xFF\xB5\xF7"), "\xC4\xD6\xDC\x9F\xB5\xF7");
+  EXPECT_TRUE(SameText("stueck", "STUECK"));
+  EXPECT_FALSE(SameText("stueck", "stuec"));
+  for (int b = 0; b < 256; ++b) {
+    auto c = static_cast<unsigned char>(b);
+    if (LowerChar(c) != c) {
+      EXPECT_EQ(UpperChar(LowerChar(c)), c) << b;
+    }
+  }
+}
+
+struct NumberCase {
+  const char* text;
+  bool ok;
+  long double value;
+};
+
+TEST(Numbers, TextToFloatWithCommaSeparator) {
+  const NumberCase cases[] = {
+      {"1,5", true, 1.5L},    {" -2,25 ", true, -2.25L}, {"3", true, 3},
+      {"1.5", false, 0},      {"", false, 0},            {",", false, 0},
+      {"5,", true, 5},        {",5", true, 0.5L},        {"1E3", true, 1000},
+      {"1,234,5", false, 0},  {"1e", false, 0},          {"abc", false, 0},
+      {"+7", true, 7},        {"1 2", false, 0},
+  };
+  for (const auto& c : cases) {
+    long double v = -1;
+    EXPECT_EQ(TextToFloat(c.text, v, ','), c.ok) << c.text;
+    if (c.ok) {
+      EXPECT_EQ(v, c.value) << c.text;
+    }
+  }
+}
+
+TEST(Numbers, NormaliseAndRead) {
+  test::ScopedNumberFormat f(',', '.');
+  EXPECT_EQ(NormalizeNumber("  1.5\t"), "1,5");
+  EXPECT_EQ(N("1.234,5"), 0);  // two separators after normalisation
+  EXPECT_EQ(N("2.5"), 2.5L);
+  EXPECT_EQ(N(""), 0);
+  EXPECT_EQ(StrToFloatDef("x", 0), 0);
+}
+
+TEST(Numbers, GeneralFormat) {
+  test::ScopedNumberFormat f(',', '.');
+  const std::pair<long double, const char*> cases[] = {
+      {2.5L, "2,5"},      {3, "3"},         {0, "0"},
+      {1e-6L, "1E-6"},    {0.0001L, "0,0001"}, {0.00001L, "1E-5"},
+      {-7.25L, "-7,25"},  {1e15L, "1E15"},  {123456789012345.0L, "123456789012345"},
+      {0.1L + 0.2L, "0,3"}, {1.0L / 3, "0,333333333333333"}, {2.0L / 3, "0,666666666666667"},
+      {1.5e20L, "1,5E20"},
+  };
+  for (const auto& [v, want] : cases) EXPECT_EQ(T(v), want);
+  test::ScopedNumberFormat p('.', '\'');
+  EXPECT_EQ(T(2.5L), "2.5");
+}
+
+TEST(Numbers, FixedPatterns) {
+  test::ScopedNumberFormat f(',', '.');
+  EXPECT_EQ(FormatQuantity(1234.5L), "1.234,500");
+  EXPECT_EQ(FormatQuantity(0), "0,000");
+  EXPECT_EQ(FormatQuantity(-1234567.0005L), "-1.234.567,001");
+  EXPECT_EQ(FormatQuantity(999.9996L), "1.000,000");
+  EXPECT_EQ(FormatQuantity(-0.0001L), "0,000");
+  EXPECT_EQ(FormatAmount(0), "");
+  EXPECT_EQ(FormatAmount(1851.75L), "1.851,750");
+  EXPECT_EQ(FormatPlain2(1234.5L), "1234,50");
+  EXPECT_EQ(FormatPlain2(0.125L), "0,13");
+  EXPECT_EQ(FormatF4(0.12345L), "0,1235");
+  EXPECT_EQ(FormatQuantity(123.0L), "123,000");
+  test::ScopedNumberFormat p('.', '\'');
+  EXPECT_EQ(FormatQuantity(1234567.5L), "1'234'567.500");
+}
+
+TEST(Numbers, IniFile) {
+  test::TempDir dir;
+  EXPECT_EQ(NumberFormatFromIni(dir.file("REROVIR.INI")).DecimalSeparator, ',');
+  const std::pair<const char*, char> cases[] = {
+      {"[COUNTRY]\nEURO=0\n", '.'},      {"[COUNTRY]\nEURO=false\n", '.'},
+      {"[country]\r\neuro=False\r\n", '.'}, {"[COUNTRY]\nEURO=1\n", ','},
+      {"[COUNTRY]\nEURO=true\n", ','},   {"[OTHER]\nEURO=0\n", ','},
+      {"garbage", ','},
+  };
+  for (const auto& [text, dec] : cases) {
+    ASSERT_TRUE(WriteWholeFile(dir.file("REROVIR.INI"), text));
+    NumberFormat f = NumberFormatFromIni(dir.file("REROVIR.INI"));
+    EXPECT_EQ(f.DecimalSeparator, dec) << text;
+    EXPECT_EQ(f.ThousandSeparator, dec == '.' ? '\'' : '.') << text;
+  }
+}
+
+TEST(ExtendedFloat, KnownEncodings) {
+  uint8_t b[10];
+  EncodeExtended(1.0L, b);
+  const uint8_t one[10] = {0, 0, 0, 0, 0, 0, 0, 0x80, 0xFF, 0x3F};
+  EXPECT_EQ(std::memcmp(b, one, 10), 0);
+  EncodeExtended(-2.0L, b);
+  const uint8_t m2[10] = {0, 0, 0, 0, 0, 0, 0, 0x80, 0x00, 0xC0};
+  EXPECT_EQ(std::memcmp(b, m2, 10), 0);
+  EncodeExtended(0.0L, b);
+  for (auto c : b) EXPECT_EQ(c, 0);
+}
+
+TEST(ExtendedFloat, AwkwardDoublesRoundTripExactly) {
+  const double cases[] = {0.01,
+                          -0.01,
+                          1.23456,
+                          1e300,
+                          -1e-300,
+                          std::numeric_limits<double>::denorm_min(),
+                          std::numeric_limits<double>::min(),
+                          std::numeric_limits<double>::max(),
+                          5e-324 * 3,
+                          123456789.125,
+                          -0.0};
+  for (double d : cases) {
+    uint8_t b[10];
+    EncodeExtended(d, b);
+    long double back = DecodeExtended(b);
+    EXPECT_EQ(static_cast<double>(back), d);
+    EXPECT_EQ(std::signbit(back), std::signbit(d));
+  }
+  uint8_t b[10];
+  EncodeExtended(std::numeric_limits<long double>::infinity(), b);
+  EXPECT_TRUE(std::isinf(DecodeExtended(b)));
+  EncodeExtended(std::numeric_limits<long double>::quiet_NaN(), b);
+  EXPECT_TRUE(std::isnan(DecodeExtended(b)));
+  // An extended denormal decodes without trouble.
+  const uint8_t den[10] = {1, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+  EXPECT_GT(DecodeExtended(den), 0.0L);
+}
+
+}  // namespace
+}  // namespace dz
