@@ -7,10 +7,10 @@ namespace dz {
 namespace {
 
 // 0x80..0x9F; the unassigned bytes keep their own value.
-constexpr char16_t kHigh[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+constexpr char16_t kHigh[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+                                0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
 struct CaseTables {
   std::array<unsigned char, 256> lower{};
@@ -141,8 +141,12 @@ std::string Utf8ToCp1252(std::string_view text) {
   return out;
 }
 
-unsigned char LowerChar(unsigned char c) { return Cases().lower[c]; }
-unsigned char UpperChar(unsigned char c) { return Cases().upper[c]; }
+unsigned char LowerChar(unsigned char c) {
+  return Cases().lower[c];
+}
+unsigned char UpperChar(unsigned char c) {
+  return Cases().upper[c];
+}
 
 std::string LowerCase(std::string_view text) {
   const auto& t = Cases().lower;

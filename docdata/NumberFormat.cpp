@@ -105,9 +105,15 @@ void RoundDigits(Decimal& d, int keep) {
 
 }  // namespace
 
-const NumberFormat& Fmt() { return Current(); }
-void SetNumberFormat(const NumberFormat& format) { Current() = format; }
-NumberFormat DefaultNumberFormat() { return NumberFormat{}; }
+const NumberFormat& Fmt() {
+  return Current();
+}
+void SetNumberFormat(const NumberFormat& format) {
+  Current() = format;
+}
+NumberFormat DefaultNumberFormat() {
+  return NumberFormat{};
+}
 
 NumberFormat NumberFormatFromIni(const std::string& iniPath) {
   NumberFormat f;
@@ -194,7 +200,9 @@ std::string NormalizeNumber(std::string_view text) {
   return s;
 }
 
-long double N(std::string_view text) { return StrToFloatDef(NormalizeNumber(text), 0); }
+long double N(std::string_view text) {
+  return StrToFloatDef(NormalizeNumber(text), 0);
+}
 
 std::string T(long double value) {
   if (std::isnan(value)) return "NAN";

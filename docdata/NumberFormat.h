@@ -51,12 +51,20 @@ std::string T(long double value);
 // Fixed formats with the process-wide separators, rounding half away from zero.
 std::string FormatFixed(long double value, int decimals, bool thousands);
 // ",#############0.000"
-inline std::string FormatQuantity(long double v) { return FormatFixed(v, 3, true); }
+inline std::string FormatQuantity(long double v) {
+  return FormatFixed(v, 3, true);
+}
 // "#0,.000": like the quantity pattern, but exactly 0 gives empty text.
-inline std::string FormatAmount(long double v) { return v == 0 ? std::string() : FormatFixed(v, 3, true); }
+inline std::string FormatAmount(long double v) {
+  return v == 0 ? std::string() : FormatFixed(v, 3, true);
+}
 // "#############0.00"
-inline std::string FormatPlain2(long double v) { return FormatFixed(v, 2, false); }
+inline std::string FormatPlain2(long double v) {
+  return FormatFixed(v, 2, false);
+}
 // "%0.4f"
-inline std::string FormatF4(long double v) { return FormatFixed(v, 4, false); }
+inline std::string FormatF4(long double v) {
+  return FormatFixed(v, 4, false);
+}
 
 }  // namespace dz

@@ -7,8 +7,8 @@
 #include "docdata/Cp1252.h"
 #include "docdata/ExtendedFloat.h"
 #include "docdata/NumberFormat.h"
-#include "tests/support/TempDir.h"
 #include "platform/Platform.h"
+#include "tests/support/TempDir.h"
 
 namespace dz {
 namespace {
@@ -25,16 +25,21 @@ TEST(Cp1252, KnownMappings) {
   EXPECT_EQ(Cp1252ToUnicode(0x80), 0x20AC);
   EXPECT_EQ(Cp1252ToUnicode(0x81), 0x0081);
   EXPECT_EQ(Cp1252ToUnicode(0x9F), 0x0178);
-  EXPECT_EQ(Cp1252ToUtf8("Gr\xF6\xDF" "e \x80"), "Gr\xC3\xB6\xC3\x9F" "e \xE2\x82\xAC");
-  EXPECT_EQ(Utf8ToCp1252("\xC5\x82"), "?");  // l with stroke has no byte
-  EXPECT_EQ(Utf8ToCp1252("a\xFFz"), "a?z");  // invalid UTF-8
+  EXPECT_EQ(Cp1252ToUtf8("Gr\xF6\xDF"
+                         "e \x80"),
+            "Gr\xC3\xB6\xC3\x9F"
+            "e \xE2\x82\xAC");
+  EXPECT_EQ(Utf8ToCp1252("\xC5\x82"), "?");   // l with stroke has no byte
+  EXPECT_EQ(Utf8ToCp1252("a\xFFz"), "a?z");   // invalid UTF-8
   EXPECT_EQ(Utf8ToCp1252("\xC0\x80"), "??");  // overlong form
   EXPECT_EQ(Utf16ToCp1252(u"\xD83D\xDE00x"), "?x");
 }
 
 TEST(Cp1252, Casing) {
-  EXPECT_EQ(LowerCase("\xC4\xD6\xDC Stra\xDF" "e \x8A\x8C\x8E\x9F \xD7"),
-            "\xE4\xF6\xFC stra\xDF" "e \x9A\x9C\x9E\xFF \xD7");
+  EXPECT_EQ(LowerCase("\xC4\xD6\xDC Stra\xDF"
+                      "e \x8A\x8C\x8E\x9F \xD7"),
+            "\xE4\xF6\xFC stra\xDF"
+            "e \x9A\x9C\x9E\xFF \xD7");
   EXPECT_EQ(UpperCase("\xE4\xF6\xFC\xFF\xB5\xF7"), "\xC4\xD6\xDC\x9F\xB5\xF7");
   EXPECT_TRUE(SameText("stueck", "STUECK"));
   EXPECT_FALSE(SameText("stueck", "stuec"));
@@ -54,11 +59,10 @@ struct NumberCase {
 
 TEST(Numbers, TextToFloatWithCommaSeparator) {
   const NumberCase cases[] = {
-      {"1,5", true, 1.5L},    {" -2,25 ", true, -2.25L}, {"3", true, 3},
-      {"1.5", false, 0},      {"", false, 0},            {",", false, 0},
-      {"5,", true, 5},        {",5", true, 0.5L},        {"1E3", true, 1000},
-      {"1,234,5", false, 0},  {"1e", false, 0},          {"abc", false, 0},
-      {"+7", true, 7},        {"1 2", false, 0},
+      {"1,5", true, 1.5L}, {" -2,25 ", true, -2.25L}, {"3", true, 3},   {"1.5", false, 0},
+      {"", false, 0},      {",", false, 0},           {"5,", true, 5},  {",5", true, 0.5L},
+      {"1E3", true, 1000}, {"1,234,5", false, 0},     {"1e", false, 0}, {"abc", false, 0},
+      {"+7", true, 7},     {"1 2", false, 0},
   };
   for (const auto& c : cases) {
     long double v = -1;
@@ -81,10 +85,18 @@ TEST(Numbers, NormaliseAndRead) {
 TEST(Numbers, GeneralFormat) {
   test::ScopedNumberFormat f(',', '.');
   const std::pair<long double, const char*> cases[] = {
-      {2.5L, "2,5"},      {3, "3"},         {0, "0"},
-      {1e-6L, "1E-6"},    {0.0001L, "0,0001"}, {0.00001L, "1E-5"},
-      {-7.25L, "-7,25"},  {1e15L, "1E15"},  {123456789012345.0L, "123456789012345"},
-      {0.1L + 0.2L, "0,3"}, {1.0L / 3, "0,333333333333333"}, {2.0L / 3, "0,666666666666667"},
+      {2.5L, "2,5"},
+      {3, "3"},
+      {0, "0"},
+      {1e-6L, "1E-6"},
+      {0.0001L, "0,0001"},
+      {0.00001L, "1E-5"},
+      {-7.25L, "-7,25"},
+      {1e15L, "1E15"},
+      {123456789012345.0L, "123456789012345"},
+      {0.1L + 0.2L, "0,3"},
+      {1.0L / 3, "0,333333333333333"},
+      {2.0L / 3, "0,666666666666667"},
       {1.5e20L, "1,5E20"},
   };
   for (const auto& [v, want] : cases) EXPECT_EQ(T(v), want);
@@ -113,9 +125,12 @@ TEST(Numbers, IniFile) {
   test::TempDir dir;
   EXPECT_EQ(NumberFormatFromIni(dir.file("REROVIR.INI")).DecimalSeparator, ',');
   const std::pair<const char*, char> cases[] = {
-      {"[COUNTRY]\nEURO=0\n", '.'},      {"[COUNTRY]\nEURO=false\n", '.'},
-      {"[country]\r\neuro=False\r\n", '.'}, {"[COUNTRY]\nEURO=1\n", ','},
-      {"[COUNTRY]\nEURO=true\n", ','},   {"[OTHER]\nEURO=0\n", ','},
+      {"[COUNTRY]\nEURO=0\n", '.'},
+      {"[COUNTRY]\nEURO=false\n", '.'},
+      {"[country]\r\neuro=False\r\n", '.'},
+      {"[COUNTRY]\nEURO=1\n", ','},
+      {"[COUNTRY]\nEURO=true\n", ','},
+      {"[OTHER]\nEURO=0\n", ','},
       {"garbage", ','},
   };
   for (const auto& [text, dec] : cases) {
