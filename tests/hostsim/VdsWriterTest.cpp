@@ -1,0 +1,186 @@
+// The host stand-in's query answers: field list text and record-file bytes, checked against
+// bytes written out here by hand, then read back by the tool's own reader.
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <string>
+
+#include "docdata/Cp1252.h"
+#include "hostlink/BinaryStreamFormat.h"
+#include "hostlink/VirtualDataSet.h"
+#include "platform/Platform.h"
+#include "tests/support/TempDir.h"
+#include "tools/hostsim/VdsWriter.h"
+
+namespace dz {
+namespace {
+
+std::string B(std::initializer_list<int> bytes) {
+  std::string s;
+  for (int b : bytes) s += static_cast<char>(b);
+  return s;
+}
+
+class Db {
+ public:
+  Db() { sqlite3_open(":memory:", &db_); }
+  ~Db() { sqlite3_close(db_); }
+  void Exec(const char* sql) {
+    ASSERT_EQ(sqlite3_exec(db_, sql, nullptr, nullptr, nullptr), SQLITE_OK) << sql;
+  }
+  sqlite3* get() { return db_; }
+
+ private:
+  sqlite3* db_ = nullptr;
+};
+
+TEST(VdsWriter, ValueTags) {
+  auto integer = [](int32_t v) {
+    std::string s;
+    VdsPutInteger(s, v);
+    return s;
+  };
+  const std::pair<int32_t, std::string> integers[] = {
+      {-128, B({2, 0x80})},           {127, B({2, 0x7F})},
+      {128, B({3, 0x80, 0})},         {-129, B({3, 0x7F, 0xFF})},
+      {32767, B({3, 0xFF, 0x7F})},    {-32768, B({3, 0, 0x80})},
+      {32768, B({4, 0, 0x80, 0, 0})}, {-32769, B({4, 0xFF, 0x7F, 0xFF, 0xFF})},
+  };
+  for (const auto& [v, want] : integers) EXPECT_EQ(integer(v), want) << v;
+
+  std::string s;
+  VdsPutFloat(s, 2.5L);
+  VdsPutFloat(s, -1);
+  VdsPutBoolean(s, true);
+  VdsPutBoolean(s, false);
+  EXPECT_EQ(s, B({5, 0, 0, 0, 0, 0, 0, 0,    0xA0, 0x00, 0x40, 5,
+                  0, 0, 0, 0, 0, 0, 0, 0x80, 0xFF, 0xBF, 9,    8}));
+
+  auto text = [](const std::string& v) {
+    std::string s;
+    VdsPutText(s, v);
+    return s;
+  };
+  const std::pair<std::string, std::string> texts[] = {
+      {"abc", B({6, 3}) + "abc"},
+      {"", B({6, 0})},
+      {std::string(1, '\0'), B({6, 1, 0})},
+      {std::string(255, 'a'), B({6, 255}) + std::string(255, 'a')},
+      {std::string(256, 'a'), B({12, 0, 1, 0, 0}) + std::string(256, 'a')},
+      // Any byte whose UTF-8 form differs sends the whole text as UTF-8, long or short.
+      {"Gr\xFC\xDF", B({20, 6, 0, 0, 0}) + "Gr\xC3\xBC\xC3\x9F"},
+      {"\x80\x81", B({20, 5, 0, 0, 0, 0xE2, 0x82, 0xAC, 0xC2, 0x81})},
+      {std::string(299, 'a') + "\xFF", B({20, 45, 1, 0, 0}) + std::string(299, 'a') + "\xC3\xBF"},
+  };
+  for (const auto& [v, want] : texts) EXPECT_EQ(text(v), want) << v;
+}
+
+TEST(VdsWriter, TableQueryGivesFieldListAndRecordFile) {
+  Db db;
+  db.Exec(
+      "CREATE TABLE Auftraege(ID INTEGER PRIMARY KEY, Name VARCHAR(40), Price REAL, "
+      "Amount CURRENCY, Date DATETIME, Datas BLOB, Done BOOLEAN);"
+      "INSERT INTO Auftraege VALUES(300, 'M\xC3\xBCller', 2.5, -1, '1900-01-01 12:00', "
+      "x'00FF', 1);"
+      "INSERT INTO Auftraege VALUES(-5, 'ab', NULL, 0, 2, NULL, 0);");
+  test::TempDir dir;
+  std::string answer;
+  ASSERT_TRUE(
+      RunQueryToVds(db.get(), "SELECT * FROM Auftraege ORDER BY ID DESC", dir.file("r"), answer));
+  EXPECT_EQ(answer,
+            "ID,3,0\r\nName,1,6\r\nPrice,6,0\r\nAmount,7,0\r\nDate,11,0\r\nDatas,15,0\r\n"
+            "Done,5,0\r\n");
+  const std::string ext25 = B({5, 0, 0, 0, 0, 0, 0, 0, 0xA0, 0x00, 0x40});
+  const std::string extM1 = B({5, 0, 0, 0, 0, 0, 0, 0, 0x80, 0xFF, 0xBF});
+  const std::string ext0 = B({5, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+  const std::string ext2 = B({5, 0, 0, 0, 0, 0, 0, 0, 0x80, 0x00, 0x40});
+  // 1900-01-01 12:00 is day 2.5 after 1899-12-30.
+  const std::string want = "TPF0" + B({1}) +
+                           // ID 300 (16 bits), "Müller" as UTF-8, 2.5, -1, 2.5, 00 FF as
+                           // UTF-8 (C3 BF for 0xFF), true
+                           B({1, 2, 0, 8, 3, 0x2C, 0x01, 8, 20, 7, 0, 0, 0}) + "M\xC3\xBCller" +
+                           B({8}) + ext25 + B({8}) + extM1 + B({8}) + ext25 +
+                           B({8, 20, 3, 0, 0, 0, 0, 0xC3, 0xBF, 8, 9, 0}) +
+                           // ID -5, "ab", null, 0, 2, null, false
+                           B({1, 2, 0, 8, 2, 0xFB, 8, 6, 2}) + "ab" + B({9, 8}) + ext0 + B({8}) +
+                           ext2 + B({9, 8, 8, 0}) + B({0});
+  std::string file;
+  ASSERT_TRUE(ReadWholeFile(dir.file("r"), file));
+  EXPECT_EQ(file, want);
+}
+
+TEST(VdsWriter, ExpressionColumnsTakeTheirTypeFromTheValues) {
+  Db db;
+  test::TempDir dir;
+  std::string answer;
+  ASSERT_TRUE(RunQueryToVds(db.get(),
+                            "SELECT 1 AS a, 2.5 AS b, 'xyz' AS c, x'00' AS d, NULL AS e, "
+                            "5000000000 AS f, 7 AS \"g,\"\"h%\"",
+                            dir.file("r"), answer));
+  EXPECT_EQ(answer,
+            "a,3,0\r\nb,6,0\r\nc,1,3\r\nd,15,0\r\ne,1,1\r\nf,25,0\r\n\"g,\"\"h%%\",3,0\r\n");
+  // Names that need quoting and escaping come back whole through the tool's reader.
+  TVirtualDataSet ds;
+  ds.SetFieldDefsFromText(answer);
+  ASSERT_EQ(ds.FieldCount(), 7u);
+  EXPECT_EQ(ds.FieldDefs()[6].Name, "g,\"h%");
+}
+
+TEST(VdsWriter, EveryByteValueComesBackThroughTheReader) {
+  std::string all;
+  for (int i = 0; i < 256; ++i) all += static_cast<char>(i);
+  Db db;
+  db.Exec("CREATE TABLE t(ID INTEGER, Datas BLOB, Note TEXT)");
+  sqlite3_stmt* st = nullptr;
+  ASSERT_EQ(sqlite3_prepare_v2(db.get(), "INSERT INTO t VALUES(1, ?, ?)", -1, &st, nullptr),
+            SQLITE_OK);
+  sqlite3_bind_blob(st, 1, all.data(), static_cast<int>(all.size()), SQLITE_STATIC);
+  const std::string longText = Cp1252ToUtf8(std::string(300, '\xE4'));
+  sqlite3_bind_text(st, 2, longText.c_str(), static_cast<int>(longText.size()), SQLITE_STATIC);
+  ASSERT_EQ(sqlite3_step(st), SQLITE_DONE);
+  sqlite3_finalize(st);
+
+  test::TempDir dir;
+  std::string answer;
+  ASSERT_TRUE(RunQueryToVds(db.get(), "SELECT ID, Datas, Note FROM t", dir.file("r"), answer));
+  EXPECT_EQ(answer, "ID,3,0\r\nDatas,15,0\r\nNote,16,0\r\n");
+  TVirtualDataSet ds;
+  ds.SetFieldDefsFromText(answer);
+  TBinaryStreamFormat format;
+  ASSERT_EQ(ds.LoadFromFile(format, dir.file("r")), 1);
+  EXPECT_EQ(ds.FieldByName("id").AsInteger(), 1);
+  EXPECT_EQ(ds.FieldByName("DATAS").AsString(), all);
+  EXPECT_EQ(ds.FieldByName("note").AsString(), std::string(300, '\xE4'));
+}
+
+TEST(VdsWriter, FailuresLeaveNoFileAndAnswerTheMessage) {
+  Db db;
+  test::TempDir dir;
+  const std::string path = dir.file("r");
+  ASSERT_TRUE(WriteWholeFile(path, "stale"));
+  std::string answer;
+  EXPECT_FALSE(RunQueryToVds(db.get(), "SELECT * FROM Nichts", path, answer));
+  EXPECT_EQ(answer, "no such table: Nichts");
+  EXPECT_FALSE(FileExists(path));
+
+  struct {
+    std::string request, answer;
+    bool file;
+  } cases[] = {
+      {dir.path() + "\x08SELECT 1 AS x\x08vds\x08" + path, "x,3,0\r\n", true},
+      {dir.path() + "\x08SELECT 1\x08xml\x08" + path, "Unbekanntes Ergebnisformat: xml", false},
+      {dir.path() + "\x08SELECT 1\x08vds", "Die Abfrage ist unvollst\xE4ndig", false},
+      {dir.path() + "\x08SELEC 1\x08vds\x08" + path, "near \"SELEC\": syntax error", false},
+      {dir.path() + "\x08SELECT 1\x08vds\x08" + dir.path() + "no/such/folder",
+       "Die Ergebnisdatei kann nicht geschrieben werden: " + dir.path() + "no/such/folder", false},
+  };
+  for (const auto& c : cases) {
+    DeleteFile(path);
+    EXPECT_EQ(AnswerQueryRequest(db.get(), c.request), c.answer) << c.request;
+    EXPECT_EQ(FileExists(path), c.file) << c.request;
+  }
+}
+
+}  // namespace
+}  // namespace dz

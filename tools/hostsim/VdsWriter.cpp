@@ -1,0 +1,342 @@
+#include "tools/hostsim/VdsWriter.h"
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <limits>
+
+#include "docdata/Cp1252.h"
+#include "docdata/ExtendedFloat.h"
+#include "hostlink/VirtualDataSet.h"
+#include "platform/Platform.h"
+
+namespace dz {
+
+namespace {
+
+void PutLe(std::string& out, uint64_t v, int bytes) {
+  for (int i = 0; i < bytes; ++i) out += static_cast<char>((v >> (8 * i)) & 0xFF);
+}
+
+// Days since 1899-12-30 of a civil date (proleptic Gregorian).
+int64_t DaysFromCivil(int64_t y, unsigned m, unsigned d) {
+  y -= m <= 2;
+  const int64_t era = (y >= 0 ? y : y - 399) / 400;
+  const unsigned yoe = static_cast<unsigned>(y - era * 400);
+  const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+  const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  return era * 146097 + static_cast<int64_t>(doe) - 719468 + 25569;  // 1970-01-01 is day 25569
+}
+
+// "YYYY-MM-DD", optionally followed by " HH:MM[:SS[.fff]]" or "THH:MM...", or a time alone
+// "HH:MM[:SS]". False for anything else.
+bool ParseIsoDateTime(const std::string& text, double& days) {
+  int y = 0, mo = 0, d = 0, h = 0, mi = 0, n = 0;
+  double s = 0;
+  const char* p = text.c_str();
+  if (std::sscanf(p, "%4d-%2d-%2d%n", &y, &mo, &d, &n) == 3 && n == 10) {
+    if (mo < 1 || mo > 12 || d < 1 || d > 31) return false;
+    days =
+        static_cast<double>(DaysFromCivil(y, static_cast<unsigned>(mo), static_cast<unsigned>(d)));
+    p += n;
+    if (*p == 0) return true;
+    if (*p != ' ' && *p != 'T') return false;
+    ++p;
+  } else {
+    days = 0;
+  }
+  n = 0;
+  int got = std::sscanf(p, "%2d:%2d%n:%lf%n", &h, &mi, &n, &s, &n);
+  if (got < 2 || p[n] != 0 || h > 23 || mi > 59 || s < 0 || s >= 60) return false;
+  days += (h * 3600 + mi * 60 + s) / 86400.0;
+  return true;
+}
+
+bool Contains(const std::string& upper, const char* part) {
+  return upper.find(part) != std::string::npos;
+}
+
+std::string EightBit(const VdsCell& c) {
+  return c.Class == SQLITE_TEXT ? Utf8ToCp1252(c.Bytes) : c.Bytes;
+}
+
+// Type and size of each column: the declared type decides where SQLite has one (a column
+// of a table), the values otherwise (expressions).
+void ChooseColumns(sqlite3_stmt* st, VdsResult& r) {
+  for (size_t col = 0; col < r.Columns.size(); ++col) {
+    bool anyInt = false, anyReal = false, anyText = false, anyBlob = false, wide = false;
+    size_t maxLen = 0;
+    for (const auto& row : r.Rows) {
+      const VdsCell& c = row[col];
+      anyInt |= c.Class == SQLITE_INTEGER;
+      anyReal |= c.Class == SQLITE_FLOAT;
+      anyText |= c.Class == SQLITE_TEXT;
+      anyBlob |= c.Class == SQLITE_BLOB;
+      if (c.Class != SQLITE_NULL) {
+        wide |= c.Int < std::numeric_limits<int32_t>::min() ||
+                c.Int > std::numeric_limits<int32_t>::max();
+        maxLen = std::max(maxLen, EightBit(c).size());
+      }
+    }
+    const char* decl = sqlite3_column_decltype(st, static_cast<int>(col));
+    std::string d = decl ? decl : "";
+    std::transform(d.begin(), d.end(), d.begin(),
+                   [](unsigned char ch) { return std::toupper(ch); });
+    VdsColumn& out = r.Columns[col];
+    const int integer = wide ? ftLargeint : ftInteger;
+    const int text = maxLen > 255 ? ftMemo : ftString;
+    const int textSize = maxLen > 255 ? 0 : static_cast<int>(std::max<size_t>(maxLen, 1));
+    out.Size = 0;
+    if (decl != nullptr && !d.empty()) {
+      if (Contains(d, "INT")) {
+        out.Type = integer;
+      } else if (Contains(d, "BOOL")) {
+        out.Type = ftBoolean;
+      } else if (Contains(d, "CURRENCY") || Contains(d, "MONEY")) {
+        out.Type = ftCurrency;
+      } else if (Contains(d, "DATETIME") || Contains(d, "TIMESTAMP")) {
+        out.Type = ftDateTime;
+      } else if (Contains(d, "DATE")) {
+        out.Type = ftDate;
+      } else if (Contains(d, "TIME")) {
+        out.Type = ftTime;
+      } else if (Contains(d, "CHAR") || Contains(d, "CLOB") || Contains(d, "TEXT")) {
+        out.Type = text;
+        out.Size = textSize;
+      } else if (Contains(d, "BLOB")) {
+        out.Type = ftBlob;
+      } else {
+        out.Type = ftFloat;  // REAL, FLOAT, DOUBLE, NUMERIC, DECIMAL and the rest
+      }
+    } else if (anyBlob) {
+      out.Type = ftBlob;
+    } else if (anyText || !(anyInt || anyReal)) {
+      out.Type = text;
+      out.Size = textSize;
+    } else {
+      out.Type = anyReal ? ftFloat : integer;
+    }
+  }
+}
+
+void PutCell(std::string& out, const VdsColumn& col, const VdsCell& c) {
+  double days = 0;
+  if (c.Class == SQLITE_NULL) {
+    out += '\x09';
+    return;
+  }
+  switch (ValueKindOf(col.Type)) {
+    case TValueKind::Integer:
+      out += '\x08';
+      VdsPutInteger(out, static_cast<int32_t>(c.Int));
+      return;
+    case TValueKind::Largeint:
+      out += '\x08';
+      VdsPutFloat(out, static_cast<long double>(c.Int));
+      return;
+    case TValueKind::Boolean:
+      out += '\x08';
+      VdsPutBoolean(out, c.Class == SQLITE_FLOAT ? c.Real != 0 : c.Int != 0);
+      return;
+    case TValueKind::Float:
+    case TValueKind::Currency:
+      out += '\x08';
+      VdsPutFloat(out, c.Class == SQLITE_INTEGER ? static_cast<long double>(c.Int) : c.Real);
+      return;
+    case TValueKind::DateTime:
+      if (c.Class == SQLITE_INTEGER || c.Class == SQLITE_FLOAT) {
+        days = c.Class == SQLITE_INTEGER ? static_cast<double>(c.Int) : c.Real;
+      } else if (!ParseIsoDateTime(c.Bytes, days)) {
+        out += '\x09';  // no date in it
+        return;
+      }
+      out += '\x08';
+      VdsPutFloat(out, days);
+      return;
+    case TValueKind::WideText:
+    case TValueKind::Text:
+      out += '\x08';
+      VdsPutText(out, EightBit(c));
+      return;
+  }
+}
+
+std::string FieldText(const std::string& name) {
+  std::string esc;
+  for (char c : name) {
+    switch (c) {
+      case '%':
+        esc += "%%";
+        break;
+      case '\0':
+        esc += "%0";
+        break;
+      case '\r':
+        esc += "%c";
+        break;
+      case '\n':
+        esc += "%n";
+        break;
+      default:
+        esc += c;
+    }
+  }
+  if (esc.find_first_of(",\"") == std::string::npos) return esc;
+  std::string q = "\"";
+  for (char c : esc) {
+    if (c == '"') q += '"';
+    q += c;
+  }
+  return q + '"';
+}
+
+}  // namespace
+
+void VdsPutInteger(std::string& out, int32_t v) {
+  if (v >= -128 && v <= 127) {
+    out += '\x02';
+    PutLe(out, static_cast<uint32_t>(v), 1);
+  } else if (v >= -32768 && v <= 32767) {
+    out += '\x03';
+    PutLe(out, static_cast<uint32_t>(v), 2);
+  } else {
+    out += '\x04';
+    PutLe(out, static_cast<uint32_t>(v), 4);
+  }
+}
+
+void VdsPutFloat(std::string& out, long double value) {
+  uint8_t x[10];
+  EncodeExtended(value, x);
+  out += '\x05';
+  out.append(reinterpret_cast<const char*>(x), sizeof x);
+}
+
+void VdsPutBoolean(std::string& out, bool value) {
+  out += value ? '\x09' : '\x08';
+}
+
+void VdsPutText(std::string& out, std::string_view s) {
+  std::string utf8 = Cp1252ToUtf8(s);
+  if (utf8 != s) {
+    out += '\x14';
+    PutLe(out, utf8.size(), 4);
+    out += utf8;
+  } else if (s.size() <= 255) {
+    out += '\x06';
+    PutLe(out, s.size(), 1);
+    out += s;
+  } else {
+    out += '\x0C';
+    PutLe(out, s.size(), 4);
+    out += s;
+  }
+}
+
+bool CollectResult(sqlite3_stmt* st, VdsResult& r, std::string& error) {
+  r = VdsResult();
+  const int n = sqlite3_column_count(st);
+  for (int i = 0; i < n; ++i) {
+    const char* name = sqlite3_column_name(st, i);
+    r.Columns.push_back(VdsColumn{Utf8ToCp1252(name ? name : ""), ftUnknown, 0});
+  }
+  for (;;) {
+    int rc = sqlite3_step(st);
+    if (rc == SQLITE_DONE) break;
+    if (rc != SQLITE_ROW) {
+      error = Utf8ToCp1252(sqlite3_errmsg(sqlite3_db_handle(st)));
+      return false;
+    }
+    std::vector<VdsCell> row(static_cast<size_t>(n));
+    for (int i = 0; i < n; ++i) {
+      VdsCell& c = row[static_cast<size_t>(i)];
+      c.Class = sqlite3_column_type(st, i);
+      if (c.Class == SQLITE_NULL) continue;
+      // Bytes first: the numeric conversions below may change SQLite's copy of the value.
+      const void* p = c.Class == SQLITE_BLOB ? sqlite3_column_blob(st, i)
+                                             : static_cast<const void*>(sqlite3_column_text(st, i));
+      int len = sqlite3_column_bytes(st, i);
+      if (p != nullptr && len > 0)
+        c.Bytes.assign(static_cast<const char*>(p), static_cast<size_t>(len));
+      c.Int = sqlite3_column_int64(st, i);
+      c.Real = sqlite3_column_double(st, i);
+    }
+    r.Rows.push_back(std::move(row));
+  }
+  ChooseColumns(st, r);
+  return true;
+}
+
+std::string VdsFieldList(const std::vector<VdsColumn>& columns) {
+  std::string out;
+  for (const auto& c : columns)
+    out += FieldText(c.Name) + ',' + std::to_string(c.Type) + ',' + std::to_string(c.Size) + "\r\n";
+  return out;
+}
+
+std::string VdsRecordFile(const VdsResult& r) {
+  std::string out = "TPF0";
+  out += '\x01';
+  for (const auto& row : r.Rows) {
+    out += '\x01';
+    VdsPutInteger(out, 0);
+    for (size_t i = 0; i < r.Columns.size(); ++i) PutCell(out, r.Columns[i], row[i]);
+    out += '\x00';
+  }
+  out += '\x00';
+  return out;
+}
+
+bool RunQueryToVds(sqlite3* db, std::string_view sql, const std::string& path,
+                   std::string& answer) {
+  DeleteFile(path);  // success is told by the file's existence alone
+  const std::string utf8 = Cp1252ToUtf8(sql);
+  sqlite3_stmt* st = nullptr;
+  const char* tail = nullptr;
+  if (sqlite3_prepare_v2(db, utf8.c_str(), static_cast<int>(utf8.size()), &st, &tail) !=
+      SQLITE_OK) {
+    answer = Utf8ToCp1252(sqlite3_errmsg(db));
+    sqlite3_finalize(st);
+    return false;
+  }
+  if (st == nullptr) {
+    answer = "Die Abfrage ist leer";
+    return false;
+  }
+  VdsResult result;
+  std::string error;
+  bool ok = CollectResult(st, result, error);
+  sqlite3_finalize(st);
+  if (!ok) {
+    answer = error;
+    return false;
+  }
+  if (!WriteWholeFile(path, VdsRecordFile(result))) {
+    DeleteFile(path);
+    answer = "Die Ergebnisdatei kann nicht geschrieben werden: " + path;
+    return false;
+  }
+  answer = VdsFieldList(result.Columns);
+  return true;
+}
+
+std::string AnswerQueryRequest(sqlite3* db, std::string_view request) {
+  std::vector<std::string_view> parts;
+  size_t start = 0;
+  for (;;) {
+    size_t bs = request.find('\x08', start);
+    parts.push_back(request.substr(start, bs == std::string_view::npos ? bs : bs - start));
+    if (bs == std::string_view::npos) break;
+    start = bs + 1;
+  }
+  if (parts.size() != 4) return "Die Abfrage ist unvollst\xE4ndig";
+  if (parts[2] != "vds") return "Unbekanntes Ergebnisformat: " + std::string(parts[2]);
+  if (parts[3].empty()) return "Keine Ergebnisdatei angegeben";
+  std::string answer;
+  RunQueryToVds(db, parts[1], std::string(parts[3]), answer);
+  return answer;
+}
+
+}  // namespace dz

@@ -1,0 +1,69 @@
+#pragma once
+// The host side of "ANYQUERY": runs the SQL on SQLite and hands the result back the way the
+// host does, as a field list (the answer text) and a "vds" record file.
+//
+// Text inside SQLite is UTF-8; everything handed out is 8-bit (Windows-1252) text, BLOBs
+// as their raw bytes. Column types follow the declared column type where there is one,
+// else the values the result holds (see ChooseColumns in VdsWriter.cpp).
+//
+// Failures are values: an SQL error or a file that cannot be written gives false and the
+// message, and leaves no result file behind.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace dz {
+
+// One result column as the field list describes it.
+struct VdsColumn {
+  std::string Name;  // 8-bit text
+  int Type = 0;      // field type code (TFieldType)
+  int Size = 0;
+};
+
+// One value of a result row as SQLite delivered it, in every form a column type may ask for.
+struct VdsCell {
+  int Class = 5;  // SQLITE_INTEGER 1, SQLITE_FLOAT 2, SQLITE_TEXT 3, SQLITE_BLOB 4, SQLITE_NULL 5
+  int64_t Int = 0;
+  double Real = 0;
+  std::string Bytes;  // TEXT as UTF-8, BLOB raw, numbers as SQLite writes them
+};
+
+struct VdsResult {
+  std::vector<VdsColumn> Columns;
+  std::vector<std::vector<VdsCell>> Rows;
+};
+
+// --- the value tags of the record file, appended to `out` ---
+// Shortest of the 8-, 16- and 32-bit tags; values beyond 32 bits are the caller's concern.
+void VdsPutInteger(std::string& out, int32_t value);
+void VdsPutFloat(std::string& out, long double value);
+void VdsPutBoolean(std::string& out, bool value);
+// UTF-8 (tag 20) when the UTF-8 form of the 8-bit text differs, else the short (up to 255
+// bytes) or long 8-bit form.
+void VdsPutText(std::string& out, std::string_view eightBit);
+
+// Steps the statement to its end and fills `result` (rows and column types). False and the
+// message (8-bit) on an SQLite error.
+bool CollectResult(sqlite3_stmt* statement, VdsResult& result, std::string& error);
+
+// "name,type,size" CR LF per column; names escaped and quoted so that the tool's
+// comma-separated reader gives them back.
+std::string VdsFieldList(const std::vector<VdsColumn>& columns);
+// The whole record file.
+std::string VdsRecordFile(const VdsResult& result);
+
+// Runs the SQL (8-bit text) and writes the record file to `path`. On success `answer` is
+// the field list; on failure it is the error message and no file exists at `path`.
+bool RunQueryToVds(sqlite3* db, std::string_view sql, const std::string& path, std::string& answer);
+
+// The whole "ANYQUERY" request: database folder, SQL, format name and result file path
+// joined by character 8. Returns the answer text (field list or error message).
+std::string AnswerQueryRequest(sqlite3* db, std::string_view request);
+
+}  // namespace dz
