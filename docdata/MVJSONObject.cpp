@@ -185,6 +185,31 @@ double TMVJSONObject::Date() const {
   return JsonDateToDateTime(order_->AsObject().Member("Date").AsString());
 }
 
+void FillLineFromPosition(TJsonValue& position, TDataGridLine& line) {
+  TJsonObject& o = position.AsObject();
+  line.Stueck = o.Member("Quantity").AsString();
+  line.Einheit = o.Member("Unit").AsString();
+  line.Bezeichnung1 = o.Member("Description1").AsString();
+  line.Bezeichnung2 = o.Member("Description2").AsString();
+  line.BestellNummer = o.Member("DeliverNumber").AsString();
+  line.Artikelnummer = o.Member("Number").AsString();
+  line.Seriennummer = o.Member("SerialNumber").AsString();
+  line.Einzelbetrag = o.Member("Price").AsString();
+  line.Steuer = o.Member("TaxRate").AsString();
+  line.SummeBetrag = o.Member("Total").AsString();
+  line.intern = o.Member("Intern").AsString();
+  line.ID_Artikel = o.Member("ID").AsString();
+  line.Rabatt = o.Member("Rabatt").AsString();
+  line.Second = o.Member("LongText").AsString();
+  line.TypeLine = o.Member("TypLine").AsString();
+  line.Pos = o.Member("Position").AsString();
+  line.User = o.Member("User").AsString();
+  line.ExtraData = line.User;
+  line.DM = false;
+  line.Isnetto = true;
+  NormalizeLineNumbers(line);
+}
+
 bool TMVJSONObject::IsPosition(TJsonValue& part) {
   return IsPositionKind(part.AsObject().Member("TypLine").AsString());
 }

@@ -17,6 +17,7 @@
 #include <string>
 #include <string_view>
 
+#include "docdata/DataGridLine.h"
 #include "docdata/FastJSON.h"
 
 namespace dz {
@@ -68,6 +69,11 @@ class TMVJSONObject {
 // The position test on a kind text: trimmed of codes 0-32, empty is a position; a first
 // character "-", "a", "t" or 0x81 marks a marker line (case matters).
 bool IsPositionKind(std::string_view kind);
+
+// Fills `line` from a member object of the "Parts" array: every key's value taken as text
+// (missing keys give empty text; an object or array raises the value type error), the
+// numbers normalised, DM false and Isnetto true. "CurrentRow", "Row" and "L2" are not read.
+void FillLineFromPosition(TJsonValue& position, TDataGridLine& line);
 
 // The date rule above, on the text itself.
 double JsonDateToDateTime(std::string_view text);

@@ -133,5 +133,58 @@ TEST(HostDocument, PositionFilter) {
     EXPECT_EQ(TMVJSONObject::IsPosition(o.Positions()->Item(i)), expected[i]) << i;
 }
 
+TEST(HostDocument, PositionToLine) {
+  test::ScopedNumberFormat fmt(',', '.');
+  TMVJSONObject o;
+  o.Load(R"({"Order":[{"Adress":[{}],"Parts":[
+    {"quantity":" 12.5 ","Unit":"Stk","Description1":"Schraube","Description2":"M4",
+     "DeliverNumber":"B-1","Number":"AB-1","SerialNumber":"S9","Price":1.5,"TaxRate":"19",
+     "Total":"18,75","Intern":"i","ID":77,"Rabatt":"2.5","LongText":"A\r\nB","TypLine":"x",
+     "Position":"3","User":"X","CurrentRow":5,"Row":6,"L2":"l2"},
+    {"Description1":"leer"},
+    {"Quantity":{}}]}]})",
+         true, false);
+  TDataGridLine line;
+  FillLineFromPosition(o.Positions()->Item(0), line);
+  TDataGridLine expected;
+  expected.Stueck = "12,5";
+  expected.Einheit = "Stk";
+  expected.Bezeichnung1 = "Schraube";
+  expected.Bezeichnung2 = "M4";
+  expected.BestellNummer = "B-1";
+  expected.Artikelnummer = "AB-1";
+  expected.Seriennummer = "S9";
+  expected.Einzelbetrag = "1,5";
+  expected.Steuer = "19";
+  expected.SummeBetrag = "18,75";
+  expected.intern = "i";
+  expected.ID_Artikel = "77";
+  expected.Rabatt = "2,5";
+  expected.Second = "A\r\nB";
+  expected.TypeLine = "x";
+  expected.Pos = "3";
+  expected.User = "X";
+  expected.ExtraData = "X";
+  expected.Isnetto = true;
+  EXPECT_TRUE(line.SameFields(expected));
+
+  TDataGridLine empty;
+  empty.DM = true;
+  empty.User = "old";
+  FillLineFromPosition(o.Positions()->Item(1), empty);
+  EXPECT_EQ(empty.Bezeichnung1, "leer");
+  EXPECT_EQ(empty.User, "");
+  EXPECT_EQ(empty.ExtraData, "");
+  EXPECT_FALSE(empty.DM);
+  EXPECT_TRUE(empty.Isnetto);
+
+  try {
+    FillLineFromPosition(o.Positions()->Item(2), empty);
+    FAIL();
+  } catch (const Exception& e) {
+    EXPECT_STREQ(e.what(), "<TJsonValue>\"Quantity\" value type error: jvObject to jvString");
+  }
+}
+
 }  // namespace
 }  // namespace dz
