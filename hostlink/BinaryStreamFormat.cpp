@@ -1,12 +1,10 @@
 #include "hostlink/BinaryStreamFormat.h"
 
 #include <cmath>
-#include <cstring>
 #include <string_view>
 
-#include "docdata/Cp1252.h"
 #include "docdata/Exception.h"
-#include "docdata/ExtendedFloat.h"
+#include "docdata/StreamValues.h"
 #include "hostlink/VirtualDataSet.h"
 #include "platform/MappedFile.h"
 #include "platform/Platform.h"
@@ -15,159 +13,95 @@ namespace dz {
 
 namespace {
 
-enum : uint8_t {
-  vaNull = 0,
-  vaList = 1,
-  vaInt8 = 2,
-  vaInt16 = 3,
-  vaInt32 = 4,
-  vaExtended = 5,
-  vaString = 6,
-  vaFalse = 8,
-  vaTrue = 9,
-  vaLString = 12,
-  vaWString = 18,
-  vaInt64 = 19,
-  vaUTF8String = 20,
-};
-
+// The record layout on top of the shared value tags; the texts of the failures are the
+// ones the host's own reader gives, so that a message looks the same whoever reads.
 class RecordReader {
  public:
-  RecordReader(const uint8_t* data, size_t size) : d_(data), n_(size) {}
+  RecordReader(const uint8_t* data, size_t size)
+      : r_(std::string_view(reinterpret_cast<const char*>(data), size), "SReadError") {}
 
   int Read(TVirtualDataSet& ds) {
-    if (n_ == 0) return 0;
-    Need(4);
-    if (std::memcmp(d_, "TPF0", 4) != 0) throw Exception("TXReader.EReadError: SInvalidImage At 0");
-    pos_ = 4;
-    CheckValue(vaList);
+    if (r_.Size() == 0) return 0;
+    if (r_.ReadBytes(4) != "TPF0") throw Exception("TXReader.EReadError: SInvalidImage At 0");
+    CheckValue(ValueType::List);
     ds.ReserveRecords(EstimateRecords(ds));
     const auto& kinds = ds.Kinds();
     int count = 0;
-    while (Peek() != vaNull) {
+    while (r_.NextValueType() != ValueType::Null) {
       TFieldValue* rec = ds.AppendRecord();  // stays in place until the next append
       try {
-        CheckValue(vaList);
-        while (Peek() != vaNull) {
+        CheckValue(ValueType::List);
+        while (r_.NextValueType() != ValueType::Null) {
           ReadInteger();  // the writer's group number, of no meaning here
           for (size_t i = 0; i < kinds.size(); ++i) ReadField(kinds[i], rec[i]);
         }
-        CheckValue(vaNull);
+        CheckValue(ValueType::Null);
       } catch (...) {
         ds.DropLastRecord();
         throw;
       }
       ++count;
     }
-    CheckValue(vaNull);
+    CheckValue(ValueType::Null);
     return count;
   }
 
  private:
-  [[noreturn]] static void PastEnd() { throw Exception("SReadError"); }
-
   [[noreturn]] void Invalid(const std::string& readerText, size_t at) const {
     throw Exception("TXReader.EReadError: SInvalidPropertyValue: " + readerText +
-                    std::to_string(n_) + " At " + std::to_string(at));
+                    std::to_string(r_.Size()) + " At " + std::to_string(at));
   }
 
-  void Need(size_t k) const {
-    if (k > n_ - pos_) PastEnd();
-  }
-  uint8_t Byte() {
-    Need(1);
-    return d_[pos_++];
-  }
-  uint8_t Peek() const {
-    Need(1);
-    return d_[pos_];
-  }
-  uint64_t Unsigned(size_t bytes) {
-    Need(bytes);
-    uint64_t v = 0;
-    for (size_t i = 0; i < bytes; ++i) v |= uint64_t{d_[pos_ + i]} << (8 * i);
-    pos_ += bytes;
-    return v;
-  }
-  std::string_view Bytes(uint64_t count) {
-    if (count > n_ - pos_) PastEnd();
-    std::string_view v(reinterpret_cast<const char*>(d_ + pos_), static_cast<size_t>(count));
-    pos_ += static_cast<size_t>(count);
-    return v;
-  }
-
-  void CheckValue(uint8_t expected) {
-    size_t at = pos_;
-    if (Byte() != expected)
-      Invalid("TXReader.CheckValue ValueType: " + std::to_string(expected) + " Stream.Size=", at);
+  void CheckValue(ValueType expected) {
+    size_t at = r_.Position();
+    if (r_.ReadValueType() != expected)
+      Invalid("TXReader.CheckValue ValueType: " + std::to_string(static_cast<int>(expected)) +
+                  " Stream.Size=",
+              at);
   }
 
   int32_t ReadInteger() {
-    size_t at = pos_;
-    switch (Byte()) {
-      case vaInt8:
-        return static_cast<int8_t>(Unsigned(1));
-      case vaInt16:
-        return static_cast<int16_t>(Unsigned(2));
-      case vaInt32:
-        return static_cast<int32_t>(Unsigned(4));
-      default:
-        Invalid("TXReader.ReadInteger ReadValue invalid Stream.Size=", at);
-    }
+    size_t at = r_.Position();
+    ValueType t = r_.ReadValueType();
+    int64_t v = 0;
+    if (!IsIntegerTag(t) || !r_.ReadIntegerPayload(t, v))
+      Invalid("TXReader.ReadInteger ReadValue invalid Stream.Size=", at);
+    return static_cast<int32_t>(v);
   }
 
   // Floats also arrive as integers; anything else fails as an integer read would.
   long double ReadFloat() {
-    switch (Peek()) {
-      case vaExtended: {
-        ++pos_;
-        Need(10);
-        long double v = DecodeExtended(d_ + pos_);
-        pos_ += 10;
-        return v;
-      }
-      case vaInt64:
-        ++pos_;
-        return static_cast<long double>(static_cast<int64_t>(Unsigned(8)));
-      default:
-        return ReadInteger();
+    const ValueType t = r_.NextValueType();
+    if (t == ValueType::Extended) {
+      r_.ReadValueType();
+      long double v = 0;
+      r_.ReadFloatPayload(t, v);
+      return v;
     }
+    if (t == ValueType::Int64) {
+      r_.ReadValueType();
+      int64_t v = 0;
+      r_.ReadIntegerPayload(t, v);
+      return static_cast<long double>(v);
+    }
+    return ReadInteger();
   }
 
   bool ReadBoolean() {
-    size_t at = pos_;
-    switch (Byte()) {
-      case vaFalse:
-        return false;
-      case vaTrue:
-        return true;
-      default:
-        Invalid("TXReader.ReadBoolean Stream.Size=", at);
-    }
+    size_t at = r_.Position();
+    ValueType t = r_.ReadValueType();
+    if (t != ValueType::False && t != ValueType::True)
+      Invalid("TXReader.ReadBoolean Stream.Size=", at);
+    return t == ValueType::True;
   }
 
   // Every text comes out as 8-bit text; Unicode forms are converted back byte for byte, so
   // a large object sent as UTF-8 or UTF-16 keeps all 256 byte values.
   std::string ReadString(const char* readerText) {
-    size_t at = pos_;
-    switch (Byte()) {
-      case vaString:
-        return std::string(Bytes(Unsigned(1)));
-      case vaLString:
-        return std::string(Bytes(Unsigned(4)));
-      case vaUTF8String:
-        return Utf8ToCp1252(Bytes(Unsigned(4)));
-      case vaWString: {
-        std::string_view raw = Bytes(Unsigned(4) * 2);
-        std::u16string units(raw.size() / 2, u'\0');
-        for (size_t i = 0; i < units.size(); ++i)
-          units[i] = static_cast<char16_t>(static_cast<uint8_t>(raw[2 * i]) |
-                                           static_cast<uint8_t>(raw[2 * i + 1]) << 8);
-        return Utf16ToCp1252(units);
-      }
-      default:
-        Invalid(readerText, at);
-    }
+    size_t at = r_.Position();
+    std::string out;
+    if (!r_.ReadTextPayload(r_.ReadValueType(), out)) Invalid(readerText, at);
+    return out;
   }
 
   // A float rounded to a 64-bit integer; a value no such integer holds is a damaged file.
@@ -187,7 +121,7 @@ class RecordReader {
       return;
     }
     f.Null = false;
-    size_t at = pos_;
+    size_t at = r_.Position();
     switch (kind) {
       case TValueKind::Integer:
         f.Int = ReadInteger();
@@ -241,13 +175,11 @@ class RecordReader {
           break;
       }
     }
-    size_t estimate = n_ / perRecord;
+    size_t estimate = r_.Size() / perRecord;
     return estimate + estimate / 50;
   }
 
-  const uint8_t* d_;
-  size_t n_;
-  size_t pos_ = 0;
+  TValueReader r_;
 };
 
 }  // namespace

@@ -35,32 +35,11 @@ class Db {
   sqlite3* db_ = nullptr;
 };
 
-TEST(VdsWriter, ValueTags) {
-  auto integer = [](int32_t v) {
-    std::string s;
-    VdsPutInteger(s, v);
-    return s;
-  };
-  const std::pair<int32_t, std::string> integers[] = {
-      {-128, B({2, 0x80})},           {127, B({2, 0x7F})},
-      {128, B({3, 0x80, 0})},         {-129, B({3, 0x7F, 0xFF})},
-      {32767, B({3, 0xFF, 0x7F})},    {-32768, B({3, 0, 0x80})},
-      {32768, B({4, 0, 0x80, 0, 0})}, {-32769, B({4, 0xFF, 0x7F, 0xFF, 0xFF})},
-  };
-  for (const auto& [v, want] : integers) EXPECT_EQ(integer(v), want) << v;
-
-  std::string s;
-  VdsPutFloat(s, 2.5L);
-  VdsPutFloat(s, -1);
-  VdsPutBoolean(s, true);
-  VdsPutBoolean(s, false);
-  EXPECT_EQ(s, B({5, 0, 0, 0, 0, 0, 0, 0,    0xA0, 0x00, 0x40, 5,
-                  0, 0, 0, 0, 0, 0, 0, 0x80, 0xFF, 0xBF, 9,    8}));
-
+TEST(VdsWriter, TextTags) {
   auto text = [](const std::string& v) {
-    std::string s;
-    VdsPutText(s, v);
-    return s;
+    TValueWriter w;
+    WriteVdsText(w, v);
+    return w.Take();
   };
   const std::pair<std::string, std::string> texts[] = {
       {"abc", B({6, 3}) + "abc"},
@@ -74,6 +53,18 @@ TEST(VdsWriter, ValueTags) {
       {std::string(299, 'a') + "\xFF", B({20, 45, 1, 0, 0}) + std::string(299, 'a') + "\xC3\xBF"},
   };
   for (const auto& [v, want] : texts) EXPECT_EQ(text(v), want) << v;
+}
+
+TEST(VdsWriter, IntegersTakeTheShortestTag) {
+  Db db;
+  test::TempDir dir;
+  std::string answer, file;
+  ASSERT_TRUE(RunQueryToVds(db.get(), "SELECT -128, 127, 128, -129, 32767, -32768, 32768, -32769",
+                            dir.file("r"), answer));
+  ASSERT_TRUE(ReadWholeFile(dir.file("r"), file));
+  EXPECT_EQ(file, "TPF0" + B({1, 1,    2,    0,    8, 2, 0x80, 8,    2,    0x7F, 8, 3,    0x80, 0,
+                              8, 3,    0x7F, 0xFF, 8, 3, 0xFF, 0x7F, 8,    3,    0, 0x80, 8,    4,
+                              0, 0x80, 0,    0,    8, 4, 0xFF, 0x7F, 0xFF, 0xFF, 0, 0}));
 }
 
 TEST(VdsWriter, TableQueryGivesFieldListAndRecordFile) {

@@ -8,17 +8,12 @@
 #include <limits>
 
 #include "docdata/Cp1252.h"
-#include "docdata/ExtendedFloat.h"
 #include "hostlink/VirtualDataSet.h"
 #include "platform/Platform.h"
 
 namespace dz {
 
 namespace {
-
-void PutLe(std::string& out, uint64_t v, int bytes) {
-  for (int i = 0; i < bytes; ++i) out += static_cast<char>((v >> (8 * i)) & 0xFF);
-}
 
 // Days since 1899-12-30 of a civil date (proleptic Gregorian).
 int64_t DaysFromCivil(int64_t y, unsigned m, unsigned d) {
@@ -121,44 +116,44 @@ void ChooseColumns(sqlite3_stmt* st, VdsResult& r) {
   }
 }
 
-void PutCell(std::string& out, const VdsColumn& col, const VdsCell& c) {
+void PutCell(TValueWriter& out, const VdsColumn& col, const VdsCell& c) {
   double days = 0;
   if (c.Class == SQLITE_NULL) {
-    out += '\x09';
+    out.WriteBoolean(true);  // null flag
     return;
   }
   switch (ValueKindOf(col.Type)) {
     case TValueKind::Integer:
-      out += '\x08';
-      VdsPutInteger(out, static_cast<int32_t>(c.Int));
+      out.WriteBoolean(false);
+      out.WriteInteger(static_cast<int32_t>(c.Int));
       return;
     case TValueKind::Largeint:
-      out += '\x08';
-      VdsPutFloat(out, static_cast<long double>(c.Int));
+      out.WriteBoolean(false);
+      out.WriteExtended(static_cast<long double>(c.Int));
       return;
     case TValueKind::Boolean:
-      out += '\x08';
-      VdsPutBoolean(out, c.Class == SQLITE_FLOAT ? c.Real != 0 : c.Int != 0);
+      out.WriteBoolean(false);
+      out.WriteBoolean(c.Class == SQLITE_FLOAT ? c.Real != 0 : c.Int != 0);
       return;
     case TValueKind::Float:
     case TValueKind::Currency:
-      out += '\x08';
-      VdsPutFloat(out, c.Class == SQLITE_INTEGER ? static_cast<long double>(c.Int) : c.Real);
+      out.WriteBoolean(false);
+      out.WriteExtended(c.Class == SQLITE_INTEGER ? static_cast<long double>(c.Int) : c.Real);
       return;
     case TValueKind::DateTime:
       if (c.Class == SQLITE_INTEGER || c.Class == SQLITE_FLOAT) {
         days = c.Class == SQLITE_INTEGER ? static_cast<double>(c.Int) : c.Real;
       } else if (!ParseIsoDateTime(c.Bytes, days)) {
-        out += '\x09';  // no date in it
+        out.WriteBoolean(true);  // no date in it
         return;
       }
-      out += '\x08';
-      VdsPutFloat(out, days);
+      out.WriteBoolean(false);
+      out.WriteExtended(days);
       return;
     case TValueKind::WideText:
     case TValueKind::Text:
-      out += '\x08';
-      VdsPutText(out, EightBit(c));
+      out.WriteBoolean(false);
+      WriteVdsText(out, EightBit(c));
       return;
   }
 }
@@ -194,45 +189,12 @@ std::string FieldText(const std::string& name) {
 
 }  // namespace
 
-void VdsPutInteger(std::string& out, int32_t v) {
-  if (v >= -128 && v <= 127) {
-    out += '\x02';
-    PutLe(out, static_cast<uint32_t>(v), 1);
-  } else if (v >= -32768 && v <= 32767) {
-    out += '\x03';
-    PutLe(out, static_cast<uint32_t>(v), 2);
-  } else {
-    out += '\x04';
-    PutLe(out, static_cast<uint32_t>(v), 4);
-  }
-}
-
-void VdsPutFloat(std::string& out, long double value) {
-  uint8_t x[10];
-  EncodeExtended(value, x);
-  out += '\x05';
-  out.append(reinterpret_cast<const char*>(x), sizeof x);
-}
-
-void VdsPutBoolean(std::string& out, bool value) {
-  out += value ? '\x09' : '\x08';
-}
-
-void VdsPutText(std::string& out, std::string_view s) {
+void WriteVdsText(TValueWriter& out, std::string_view s) {
   std::string utf8 = Cp1252ToUtf8(s);
-  if (utf8 != s) {
-    out += '\x14';
-    PutLe(out, utf8.size(), 4);
-    out += utf8;
-  } else if (s.size() <= 255) {
-    out += '\x06';
-    PutLe(out, s.size(), 1);
-    out += s;
-  } else {
-    out += '\x0C';
-    PutLe(out, s.size(), 4);
-    out += s;
-  }
+  if (utf8 != s)
+    out.WriteUtf8String(s);
+  else
+    out.WriteString(s);
 }
 
 bool CollectResult(sqlite3_stmt* st, VdsResult& r, std::string& error) {
@@ -277,16 +239,17 @@ std::string VdsFieldList(const std::vector<VdsColumn>& columns) {
 }
 
 std::string VdsRecordFile(const VdsResult& r) {
-  std::string out = "TPF0";
-  out += '\x01';
+  TValueWriter out;
+  out.WriteRaw("TPF0");
+  out.WriteListBegin();
   for (const auto& row : r.Rows) {
-    out += '\x01';
-    VdsPutInteger(out, 0);
+    out.WriteListBegin();
+    out.WriteInteger(0);  // group number
     for (size_t i = 0; i < r.Columns.size(); ++i) PutCell(out, r.Columns[i], row[i]);
-    out += '\x00';
+    out.WriteListEnd();
   }
-  out += '\x00';
-  return out;
+  out.WriteListEnd();
+  return out.Take();
 }
 
 bool RunQueryToVds(sqlite3* db, std::string_view sql, const std::string& path,

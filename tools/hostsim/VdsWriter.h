@@ -14,6 +14,8 @@
 #include <string_view>
 #include <vector>
 
+#include "docdata/StreamValues.h"
+
 struct sqlite3;
 struct sqlite3_stmt;
 
@@ -39,14 +41,9 @@ struct VdsResult {
   std::vector<std::vector<VdsCell>> Rows;
 };
 
-// --- the value tags of the record file, appended to `out` ---
-// Shortest of the 8-, 16- and 32-bit tags; values beyond 32 bits are the caller's concern.
-void VdsPutInteger(std::string& out, int32_t value);
-void VdsPutFloat(std::string& out, long double value);
-void VdsPutBoolean(std::string& out, bool value);
-// UTF-8 (tag 20) when the UTF-8 form of the 8-bit text differs, else the short (up to 255
-// bytes) or long 8-bit form.
-void VdsPutText(std::string& out, std::string_view eightBit);
+// Text values: UTF-8 (tag 20) when the UTF-8 form of the 8-bit text differs from it, else
+// the short (up to 255 bytes) or long 8-bit form.
+void WriteVdsText(TValueWriter& out, std::string_view eightBit);
 
 // Steps the statement to its end and fills `result` (rows and column types). False and the
 // message (8-bit) on an SQLite error.
