@@ -4,8 +4,10 @@
 #include <limits>
 #include <utility>
 
+#include "docdata/CSVReader.h"
 #include "docdata/Cp1252.h"
 #include "docdata/Exception.h"
+#include "docdata/IntText.h"
 #include "docdata/NumberFormat.h"
 #include "hostlink/BinaryStreamFormat.h"
 
@@ -39,125 +41,6 @@ TValueKind ValueKindOf(int dataType) {
 }
 
 namespace {
-
-// Decimal integer after trimming blanks and control characters; `ok` false for anything
-// else (empty text, stray characters, overflow).
-int64_t ParseInteger(std::string_view text, bool& ok) {
-  size_t b = 0, e = text.size();
-  while (b < e && static_cast<unsigned char>(text[b]) <= 32) ++b;
-  while (e > b && static_cast<unsigned char>(text[e - 1]) <= 32) --e;
-  ok = false;
-  if (b == e) return 0;
-  bool neg = false;
-  if (text[b] == '+' || text[b] == '-') {
-    neg = text[b] == '-';
-    ++b;
-  }
-  if (b == e) return 0;
-  uint64_t v = 0;
-  const uint64_t limit = neg ? uint64_t{1} << 63 : (uint64_t{1} << 63) - 1;
-  for (size_t i = b; i < e; ++i) {
-    char c = text[i];
-    if (c < '0' || c > '9') return 0;
-    const unsigned d = static_cast<unsigned>(c - '0');
-    if (v > (limit - d) / 10) return 0;
-    v = v * 10 + d;
-  }
-  ok = true;
-  return neg ? static_cast<int64_t>(0 - v) : static_cast<int64_t>(v);
-}
-
-int StrToIntDef0(std::string_view text) {
-  bool ok = false;
-  int64_t v = ParseInteger(text, ok);
-  if (!ok || v < std::numeric_limits<int32_t>::min() || v > std::numeric_limits<int32_t>::max())
-    return 0;
-  return static_cast<int>(v);
-}
-
-// "%%" "%", "%0" NUL, "%c" CR, "%n" LF; a lone "%" at the end is dropped; then blanks
-// and control characters are trimmed from both ends.
-std::string UnescapeAndTrim(const std::string& field) {
-  std::string out;
-  out.reserve(field.size());
-  for (size_t i = 0; i < field.size(); ++i) {
-    char c = field[i];
-    if (c != '%') {
-      out += c;
-      continue;
-    }
-    if (i + 1 >= field.size()) break;
-    char n = field[++i];
-    switch (n) {
-      case '%':
-        out += '%';
-        break;
-      case '0':
-        out += '\0';
-        break;
-      case 'c':
-        out += '\r';
-        break;
-      case 'n':
-        out += '\n';
-        break;
-      default:
-        out += '%';
-        out += n;
-        break;
-    }
-  }
-  size_t b = 0, e = out.size();
-  while (b < e && static_cast<unsigned char>(out[b]) <= 32) ++b;
-  while (e > b && static_cast<unsigned char>(out[e - 1]) <= 32) --e;
-  return out.substr(b, e - b);
-}
-
-// The host's comma-separated lines: a record ends at CR and the character after it (the LF)
-// is skipped; a record counts only when that character exists, so text that ends inside a
-// record, or right after its CR, ends the reading without that record. Quoted fields run to
-// the matching quote, with "" standing for one quote.
-std::vector<std::vector<std::string>> ReadCommaRecords(std::string_view text) {
-  std::vector<std::vector<std::string>> records;
-  const size_t n = text.size();
-  size_t p = 0;
-  while (p < n) {
-    std::vector<std::string> fields;
-    if (text[p] != '\r') {
-      for (;;) {
-        std::string field;
-        if (text[p] == '"') {
-          ++p;
-          for (;;) {
-            if (p >= n) return records;
-            if (text[p] == '"') {
-              if (p + 1 < n && text[p + 1] == '"') {
-                field += '"';
-                p += 2;
-                continue;
-              }
-              ++p;
-              break;
-            }
-            field += text[p++];
-          }
-        }
-        // Unquoted text, or whatever follows a closing quote, up to the separator.
-        while (p < n && text[p] != ',' && text[p] != '\r') field += text[p++];
-        if (p >= n) return records;
-        fields.push_back(UnescapeAndTrim(field));
-        if (text[p] == '\r') break;
-        ++p;  // the comma
-        if (p >= n) return records;
-      }
-    }
-    // text[p] is the record's CR; it counts only with one more character after it.
-    if (p + 1 >= n) return records;
-    p += 2;
-    records.push_back(std::move(fields));
-  }
-  return records;
-}
 
 std::string CurrencyText(int64_t scaled) {
   const bool neg = scaled < 0;
@@ -222,11 +105,7 @@ int32_t TField::AsInteger() const {
     case TValueKind::Text:
       break;
   }
-  bool ok = false;
-  int64_t n = ParseInteger(v->Text, ok);
-  if (!ok || n < std::numeric_limits<int32_t>::min() || n > std::numeric_limits<int32_t>::max())
-    throw Exception("'" + v->Text + "' ist kein g\xFCltiger Integerwert");
-  return static_cast<int32_t>(n);
+  return StrToInt(v->Text);
 }
 
 std::string TField::AsString() const {
@@ -326,12 +205,15 @@ void TVirtualDataSet::Close() {
 
 void TVirtualDataSet::SetFieldDefsFromText(std::string_view text) {
   ClearFields();
-  for (auto& rec : ReadCommaRecords(text)) {
+  TCSVReader reader(text);
+  std::vector<std::string> rec;
+  while (reader.Next(rec)) {
+    for (auto& f : rec) f = std::string(TrimControl(UnescapeFieldText(f)));
     auto col = [&](size_t i) -> std::string_view {
       return i < rec.size() ? std::string_view(rec[i]) : std::string_view();
     };
-    int type = StrToIntDef0(col(1));
-    int size = StrToIntDef0(col(2));
+    int type = StrToIntDef(col(1), 0);
+    int size = StrToIntDef(col(2), 0);
     // The host lists its record key with a type of its own choosing; it is read as a plain
     // 32-bit integer.
     if (col(0) == "ID" && size == 0) type = ftInteger;
