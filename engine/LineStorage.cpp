@@ -1,0 +1,159 @@
+#include "engine/LineStorage.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "docdata/Cp1252.h"
+#include "docdata/NumberFormat.h"
+
+namespace dz {
+
+namespace {
+
+// The threshold is the extended value nearest 0.01, which lies just below the double
+// nearest 0.01: a difference that rounds to that double still counts.
+constexpr long double kThreshold = 0.01L;
+
+bool CandidateEqual(const TDataGridLine& c, const TDataGridLine& p) {
+  if (!c.Artikelnummer.empty() && LowerCase(p.Artikelnummer) == LowerCase(c.Artikelnummer))
+    return true;
+  if (!c.Bezeichnung1.empty() && CompactText(p.Bezeichnung1) == CompactText(c.Bezeichnung1))
+    return true;
+  return false;
+}
+
+}  // namespace
+
+std::string CompactText(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text)
+    if (c != ' ') out += static_cast<char>(LowerChar(static_cast<unsigned char>(c)));
+  return out;
+}
+
+void TLineStorage::Clear() {
+  entries_.clear();
+  byNumber_.clear();
+  byDescription_.clear();
+  indexed_ = false;
+}
+
+LineEntry& TLineStorage::Add(const DocumentRef& ref, std::unique_ptr<TDataGridLine> line) {
+  NormalizeLineNumbers(*line);
+  auto e = std::make_unique<LineEntry>();
+  e->Ref = ref;
+  e->Line = std::move(line);
+  entries_.push_back(std::move(e));
+  if (indexed_) IndexEntry(Count() - 1);
+  return *entries_.back();
+}
+
+LineEntry& TLineStorage::AddWithQuantity(const DocumentRef& ref, const std::string& quantity,
+                                         const TDataGridLine& line) {
+  auto e = std::make_unique<LineEntry>();
+  e->Ref = ref;
+  e->Line = std::make_unique<TDataGridLine>();
+  e->Line->Assign(line);
+  const double d = static_cast<double>(N(line.Stueck) - N(quantity));
+  if (std::fabs(static_cast<long double>(d)) >= kThreshold) e->Difference = d;
+  e->Line->Stueck = quantity;
+  entries_.push_back(std::move(e));
+  if (indexed_) IndexEntry(Count() - 1);
+  return *entries_.back();
+}
+
+void TLineStorage::Sort() {
+  // std::string compares through char_traits<char>, i.e. as unsigned bytes, with a prefix
+  // before the longer text. Stable, so equal entries keep their insertion order.
+  std::stable_sort(entries_.begin(), entries_.end(), [](const auto& a, const auto& b) {
+    int c = a->Line->Bezeichnung1.compare(b->Line->Bezeichnung1);
+    if (c != 0) return c < 0;
+    c = a->Line->Artikelnummer.compare(b->Line->Artikelnummer);
+    if (c != 0) return c < 0;
+    return a->Ref.Date < b->Ref.Date;
+  });
+  byNumber_.clear();
+  byDescription_.clear();
+  indexed_ = false;
+}
+
+void TLineStorage::IndexEntry(int index) {
+  const TDataGridLine& l = *entries_[static_cast<size_t>(index)]->Line;
+  // emplace keeps the first (lowest) index for a key.
+  if (!l.Artikelnummer.empty()) byNumber_.emplace(LowerCase(l.Artikelnummer), index);
+  if (!l.Bezeichnung1.empty()) byDescription_.emplace(CompactText(l.Bezeichnung1), index);
+}
+
+void TLineStorage::BuildIndex() {
+  byNumber_.clear();
+  byDescription_.clear();
+  byNumber_.reserve(entries_.size());
+  byDescription_.reserve(entries_.size());
+  indexed_ = true;
+  for (int i = 0; i < Count(); ++i) IndexEntry(i);
+}
+
+LineEntry* TLineStorage::FindMatch(const TDataGridLine& probe, int* index) {
+  if (!indexed_) BuildIndex();
+  int best = -1;
+  if (!byNumber_.empty()) {
+    auto it = byNumber_.find(LowerCase(probe.Artikelnummer));
+    if (it != byNumber_.end()) best = it->second;
+  }
+  if (!byDescription_.empty()) {
+    auto it = byDescription_.find(CompactText(probe.Bezeichnung1));
+    if (it != byDescription_.end() && (best < 0 || it->second < best)) best = it->second;
+  }
+  if (index) *index = best;
+  return best < 0 ? nullptr : entries_[static_cast<size_t>(best)].get();
+}
+
+LineEntry* TLineStorage::FindMatchPlain(const TDataGridLine& probe, int* index) const {
+  for (int i = 0; i < Count(); ++i) {
+    if (CandidateEqual(*entries_[static_cast<size_t>(i)]->Line, probe)) {
+      if (index) *index = i;
+      return entries_[static_cast<size_t>(i)].get();
+    }
+  }
+  if (index) *index = -1;
+  return nullptr;
+}
+
+void ComputeViews(TLineStorage& source, TLineStorage& invoiced, TLineStorage& merged,
+                  TLineStorage& missing, bool plain) {
+  auto find = [plain](TLineStorage& s, const TDataGridLine& p) {
+    return plain ? s.FindMatchPlain(p) : s.FindMatch(p);
+  };
+  merged.Clear();
+  missing.Clear();
+  // Equal invoiced positions merge into the first of them: quantities added, document
+  // numbers joined by blanks.
+  for (int i = 0; i < invoiced.Count(); ++i) {
+    const LineEntry& e = invoiced.Entry(i);
+    LineEntry* m = find(merged, *e.Line);
+    if (!m) {
+      merged.AddWithQuantity(e.Ref, e.Line->Stueck, *e.Line);
+    } else {
+      m->Line->Stueck = T(N(m->Line->Stueck) + N(e.Line->Stueck));
+      m->Ref.Number += " " + e.Ref.Number;
+    }
+  }
+  // Reference positions invoiced by less than their quantity: the rest is missing.
+  for (int i = 0; i < source.Count(); ++i) {
+    LineEntry& s = source.Entry(i);
+    LineEntry* m = find(merged, *s.Line);
+    if (!m) continue;
+    s.Matched = 1;
+    const double d = static_cast<double>(N(s.Line->Stueck) - N(m->Line->Stueck));
+    if (static_cast<long double>(d) >= kThreshold) missing.AddWithQuantity(s.Ref, T(d), *s.Line);
+  }
+  // Reference positions not invoiced at all.
+  for (int i = 0; i < source.Count(); ++i) {
+    const LineEntry& s = source.Entry(i);
+    if (s.Matched == 0) missing.AddWithQuantity(s.Ref, s.Line->Stueck, *s.Line);
+  }
+  missing.Sort();
+}
+
+}  // namespace dz

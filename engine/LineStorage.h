@@ -1,0 +1,87 @@
+#pragma once
+// Positions together with the document they came from (TLineStorage), the equality rule
+// for positions (FindMatch) and the sort order of the views.
+//
+// A storage owns its entries and, through them, their lines. Entries never move in
+// memory once added (the grid keeps pointers to them), only their order in the storage
+// changes with Sort. Nothing here throws.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "docdata/DataGridLine.h"
+
+namespace dz {
+
+struct DocumentRef {
+  std::string Number;  // document number text; for merged entries a blank-separated list
+  int32_t ID = 0;
+  uint8_t Type = 0;  // 2 offer, 7 order confirmation
+  double Date = 0;   // days
+};
+
+struct LineEntry {
+  DocumentRef Ref;
+  std::unique_ptr<TDataGridLine> Line;
+  double Difference = 0;  // shown in brackets after the quantity
+  int32_t Matched = 0;
+};
+
+class TLineStorage {
+ public:
+  TLineStorage() = default;
+  TLineStorage(const TLineStorage&) = delete;
+  TLineStorage& operator=(const TLineStorage&) = delete;
+
+  int Count() const { return static_cast<int>(entries_.size()); }
+  LineEntry& Entry(int index) { return *entries_[static_cast<size_t>(index)]; }
+  const LineEntry& Entry(int index) const { return *entries_[static_cast<size_t>(index)]; }
+
+  void Clear();
+
+  // Appends an entry for `line` (taken over) with a copy of `ref`; the line's numbers are
+  // normalised first. Difference 0, matched 0.
+  LineEntry& Add(const DocumentRef& ref, std::unique_ptr<TDataGridLine> line);
+
+  // A new entry with a copy of `ref` and a copy of `line`, whose quantity becomes `quantity`
+  // (unchanged text). The difference N(line.Stueck) - N(quantity), rounded to a double,
+  // is kept when its magnitude is at least 0.01.
+  LineEntry& AddWithQuantity(const DocumentRef& ref, const std::string& quantity,
+                             const TDataGridLine& line);
+
+  // Orders by Bezeichnung1, then Artikelnummer (bytes, unsigned), then document date.
+  void Sort();
+
+  // The first entry (in storage order) equal to `probe` and its index, or nullptr and -1.
+  // Equal means: the candidate has a part number and both part numbers agree ignoring
+  // letter case, or the candidate has a description and both descriptions agree ignoring
+  // letter case and blanks. Answered from indexes kept alongside the entries.
+  LineEntry* FindMatch(const TDataGridLine& probe, int* index = nullptr);
+  // The same rule as a plain walk over the storage; the reference the indexed search is
+  // checked against.
+  LineEntry* FindMatchPlain(const TDataGridLine& probe, int* index = nullptr) const;
+
+ private:
+  void IndexEntry(int index);
+  void BuildIndex();
+
+  std::vector<std::unique_ptr<LineEntry>> entries_;
+  // First index per lower-cased part number / compacted description, for candidates
+  // whose field is not empty. Valid while indexed_ is true.
+  std::unordered_map<std::string, int> byNumber_;
+  std::unordered_map<std::string, int> byDescription_;
+  bool indexed_ = false;
+};
+
+// Lower-cased text without blanks (space characters only).
+std::string CompactText(std::string_view text);
+
+// Merged and Missing from Invoiced and Source. `plain` uses the plain walk for every
+// search (for comparison only; quadratic).
+void ComputeViews(TLineStorage& source, TLineStorage& invoiced, TLineStorage& merged,
+                  TLineStorage& missing, bool plain = false);
+
+}  // namespace dz

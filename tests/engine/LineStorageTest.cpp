@@ -1,0 +1,186 @@
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "docdata/NumberFormat.h"
+#include "engine/LineStorage.h"
+#include "tests/support/TempDir.h"
+
+namespace dz {
+namespace {
+
+std::unique_ptr<TDataGridLine> MakeLine(const std::string& desc, const std::string& qty,
+                                        const std::string& number = "") {
+  auto l = std::make_unique<TDataGridLine>();
+  l->Bezeichnung1 = desc;
+  l->Stueck = qty;
+  l->Artikelnummer = number;
+  return l;
+}
+
+DocumentRef Doc(const std::string& number, double date = 0) {
+  DocumentRef r;
+  r.Number = number;
+  r.Date = date;
+  return r;
+}
+
+struct Views {
+  TLineStorage source, invoiced, merged, missing;
+  void Compute() { ComputeViews(source, invoiced, merged, missing); }
+};
+
+TEST(LineStorage, MergesEqualDescriptionsAcrossCaseAndBlanks) {
+  test::ScopedNumberFormat f;
+  Views v;
+  v.invoiced.Add(Doc("R-1"), MakeLine("Schraube", "2"));
+  v.invoiced.Add(Doc("R-2"), MakeLine("schraube", "3"));
+  v.invoiced.Add(Doc("R-3"), MakeLine("Schraube M4", "1"));
+  v.invoiced.Add(Doc("R-4"), MakeLine("SchraubeM4", "1,5"));
+  v.Compute();
+  ASSERT_EQ(v.merged.Count(), 2);
+  EXPECT_EQ(v.merged.Entry(0).Line->Stueck, "5");
+  EXPECT_EQ(v.merged.Entry(0).Ref.Number, "R-1 R-2");
+  EXPECT_EQ(v.merged.Entry(1).Line->Stueck, "2,5");
+  EXPECT_EQ(v.merged.Entry(1).Ref.Number, "R-3 R-4");
+  EXPECT_EQ(v.merged.Entry(0).Difference, 0);
+}
+
+TEST(LineStorage, EqualityRule) {
+  TLineStorage s;
+  s.Add(Doc("A"), MakeLine("Mutter", "1", "AB-1"));
+  s.Add(Doc("B"), MakeLine("", "1", ""));           // never equal to anything
+  s.Add(Doc("C"), MakeLine("\xC4nderung", "1", ""));  // Ä
+  int idx = 7;
+  // Part numbers decide regardless of descriptions.
+  EXPECT_NE(s.FindMatch(*MakeLine("Ganz anders", "1", "ab-1"), &idx), nullptr);
+  EXPECT_EQ(idx, 0);
+  // An empty probe matches nothing: B has neither part number nor description.
+  EXPECT_EQ(s.FindMatch(*MakeLine("", "1", ""), &idx), nullptr);
+  EXPECT_EQ(idx, -1);
+  // Accented letters are lower-cased in Windows-1252.
+  EXPECT_NE(s.FindMatch(*MakeLine("\xE4nder ung", "1", "X"), &idx), nullptr);
+  EXPECT_EQ(idx, 2);
+  // A probe without part number is compared by description with a candidate that has one.
+  EXPECT_NE(s.FindMatch(*MakeLine("MUTTER", "1", ""), &idx), nullptr);
+  EXPECT_EQ(idx, 0);
+}
+
+TEST(LineStorage, MissingQuantities) {
+  test::ScopedNumberFormat f;
+  struct Case {
+    const char* name;
+    std::vector<std::string> source;    // quantities of "Kabel" in the reference
+    std::vector<std::string> invoiced;  // quantities of "Kabel" invoiced
+    std::vector<std::string> missingQty;
+    std::vector<double> missingDiff;
+  };
+  const Case cases[] = {
+      {"partly invoiced", {"10"}, {"4", "3"}, {"3"}, {7}},
+      {"fully invoiced", {"5"}, {"5"}, {}, {}},
+      {"over invoiced", {"5"}, {"6"}, {}, {}},
+      {"one hundredth left", {"1,01"}, {"1"}, {"0,01"}, {1}},
+      {"half a hundredth left", {"1,005"}, {"1"}, {}, {}},
+      {"two equal references", {"5", "5"}, {"5"}, {}, {}},
+      {"nothing invoiced", {"2", "3"}, {}, {"2", "3"}, {0, 0}},
+      {"thousands separator reads as 0", {"1.234,5"}, {"1"}, {}, {}},
+  };
+  for (const auto& c : cases) {
+    Views v;
+    for (const auto& q : c.source) v.source.Add(Doc("AB-1"), MakeLine("Kabel", q));
+    for (const auto& q : c.invoiced) v.invoiced.Add(Doc("R"), MakeLine("Kabel", q));
+    v.Compute();
+    ASSERT_EQ(v.missing.Count(), static_cast<int>(c.missingQty.size())) << c.name;
+    for (int i = 0; i < v.missing.Count(); ++i) {
+      EXPECT_EQ(v.missing.Entry(i).Line->Stueck, c.missingQty[static_cast<size_t>(i)]) << c.name;
+      EXPECT_DOUBLE_EQ(v.missing.Entry(i).Difference, c.missingDiff[static_cast<size_t>(i)])
+          << c.name;
+    }
+  }
+}
+
+TEST(LineStorage, EmptyStorages) {
+  Views v;
+  v.source.Add(Doc("A"), MakeLine("Kabel", "1"));
+  v.Compute();
+  EXPECT_EQ(v.merged.Count(), 0);
+  EXPECT_EQ(v.missing.Count(), 1);
+  Views w;
+  w.invoiced.Add(Doc("R"), MakeLine("Kabel", "1"));
+  w.Compute();
+  EXPECT_EQ(w.merged.Count(), 1);
+  EXPECT_EQ(w.missing.Count(), 0);
+}
+
+TEST(LineStorage, SortByDescriptionNumberDate) {
+  TLineStorage s;
+  s.Add(Doc("1", 3), MakeLine("apple", "1", "B"));
+  s.Add(Doc("2", 2), MakeLine("Zebra", "1"));
+  s.Add(Doc("3", 1), MakeLine("apple", "1", "A"));
+  s.Add(Doc("4", 0), MakeLine("apple", "1", "A"));
+  s.Add(Doc("5", 0), MakeLine("\xC4pfel", "1"));  // 0xC4 sorts after ASCII
+  s.Add(Doc("6", 0), MakeLine("app", "1"));
+  s.Sort();
+  std::string order;
+  for (int i = 0; i < s.Count(); ++i) order += s.Entry(i).Ref.Number;
+  EXPECT_EQ(order, "264315");
+}
+
+TEST(LineStorage, AddNormalisesNumbers) {
+  test::ScopedNumberFormat f;
+  TLineStorage s;
+  auto l = MakeLine("x", " 12.5 ");
+  l->Einzelbetrag = "1,5";
+  s.Add(Doc("A"), std::move(l));
+  EXPECT_EQ(s.Entry(0).Line->Stueck, "12,5");
+  EXPECT_EQ(s.Entry(0).Line->Einzelbetrag, "1,5");
+}
+
+// The indexed search must give exactly what the plain walk gives, entry and index, on
+// storages full of near-misses.
+TEST(LineStorage, IndexedSearchEqualsPlainWalk) {
+  test::ScopedNumberFormat f;
+  const std::vector<std::string> numbers = {"", "", "AB-1", "ab-1", "Ab-1", "X", "\xC4" "1",
+                                            "\xE4" "1", "7", " 7"};
+  const std::vector<std::string> descs = {"", "", " ", "Kabel", "kabel", "Ka bel", "KABEL ",
+                                          "\xD6l", "\xF6L", "Schraube M4", "schraubem4", "x"};
+  std::mt19937 rng(12345);
+  auto pick = [&](const std::vector<std::string>& v) { return v[rng() % v.size()]; };
+  for (int round = 0; round < 200; ++round) {
+    Views fast, plain;
+    const int ns = static_cast<int>(rng() % 30), ni = static_cast<int>(rng() % 40);
+    for (int i = 0; i < ni; ++i) {
+      auto l = MakeLine(pick(descs), std::to_string(rng() % 5) + "," + std::to_string(rng() % 10),
+                        pick(numbers));
+      fast.invoiced.Add(Doc("R" + std::to_string(i)), std::make_unique<TDataGridLine>(*l));
+      plain.invoiced.Add(Doc("R" + std::to_string(i)), std::move(l));
+    }
+    for (int i = 0; i < ns; ++i) {
+      auto l = MakeLine(pick(descs), std::to_string(rng() % 9), pick(numbers));
+      fast.source.Add(Doc("A"), std::make_unique<TDataGridLine>(*l));
+      plain.source.Add(Doc("A"), std::move(l));
+    }
+    // Probe by probe on the invoiced storage itself.
+    for (int i = 0; i < 20; ++i) {
+      auto p = MakeLine(pick(descs), "1", pick(numbers));
+      int a = -2, b = -2;
+      fast.invoiced.FindMatch(*p, &a);
+      plain.invoiced.FindMatchPlain(*p, &b);
+      ASSERT_EQ(a, b) << "round " << round;
+    }
+    ComputeViews(fast.source, fast.invoiced, fast.merged, fast.missing, false);
+    ComputeViews(plain.source, plain.invoiced, plain.merged, plain.missing, true);
+    for (auto [x, y] : {std::pair{&fast.merged, &plain.merged}, {&fast.missing, &plain.missing}}) {
+      ASSERT_EQ(x->Count(), y->Count());
+      for (int i = 0; i < x->Count(); ++i) {
+        EXPECT_EQ(x->Entry(i).Ref.Number, y->Entry(i).Ref.Number);
+        EXPECT_EQ(x->Entry(i).Line->Stueck, y->Entry(i).Line->Stueck);
+        EXPECT_EQ(x->Entry(i).Line->Bezeichnung1, y->Entry(i).Line->Bezeichnung1);
+        EXPECT_EQ(x->Entry(i).Difference, y->Entry(i).Difference);
+      }
+    }
+  }
+}
+
+}  // namespace
+}  // namespace dz
