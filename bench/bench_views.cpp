@@ -2,7 +2,9 @@
 // plain walk over the storage. The plain walk is quadratic, so it is measured on a tenth
 // of the size and scaled by the square of the size factor; both are also compared at the
 // small size directly.
-#include <chrono>
+#include <time.h>
+
+#include <algorithm>
 #include <cstdio>
 #include <random>
 
@@ -41,10 +43,18 @@ void Fill(Data& d, int nsrc, int ninv, unsigned seed) {
   d.invoiced.Sort();
 }
 
+// Processor time of this thread: the machine is shared, and waiting for a core is not
+// the search's cost.
+double CpuNow() {
+  timespec ts{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+  return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
+}
+
 double Seconds(Data& d, bool plain) {
-  auto t0 = std::chrono::steady_clock::now();
+  const double t0 = CpuNow();
   ComputeViews(d.source, d.invoiced, d.merged, d.missing, plain);
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+  return CpuNow() - t0;
 }
 
 double Best(int nsrc, int ninv, bool plain, int reps) {
@@ -66,9 +76,9 @@ int main() {
   const double fastSmall = Best(nsrc / k, ninv / k, false, 5);
   const double plainSmall = Best(nsrc / k, ninv / k, true, 1);
   const double plainScaled = plainSmall * k * k;
-  std::printf("views %d reference / %d invoiced: %.1f ms\n", nsrc, ninv, fast * 1e3);
-  std::printf("plain walk at %d / %d: %.1f ms (indexed %.2f ms, ratio %.0f)\n", nsrc / k,
-              ninv / k, plainSmall * 1e3, fastSmall * 1e3, plainSmall / fastSmall);
+  std::printf("views %d reference / %d invoiced: %.1f ms processor time\n", nsrc, ninv, fast * 1e3);
+  std::printf("plain walk at %d / %d: %.1f ms (indexed %.2f ms, ratio %.0f)\n", nsrc / k, ninv / k,
+              plainSmall * 1e3, fastSmall * 1e3, plainSmall / fastSmall);
   std::printf("plain walk scaled to full size: %.0f ms\n", plainScaled * 1e3);
   std::printf("ratio plain/indexed at full size: %.0f (target >= 100; time target < 100 ms)\n",
               plainScaled / fast);

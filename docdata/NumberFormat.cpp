@@ -103,6 +103,44 @@ void RoundDigits(Decimal& d, int keep) {
   }
 }
 
+constexpr long double kPow10[] = {1e0L,  1e1L,  1e2L,  1e3L,  1e4L,  1e5L,  1e6L,  1e7L,
+                                  1e8L,  1e9L,  1e10L, 1e11L, 1e12L, 1e13L, 1e14L, 1e15L,
+                                  1e16L, 1e17L, 1e18L, 1e19L, 1e20L, 1e21L, 1e22L, 1e23L,
+                                  1e24L, 1e25L, 1e26L, 1e27L};  // all exact in 64 bits
+
+// a * 10^p rounded half away from zero to an integer, when that can be decided from one
+// rounded multiplication: the product stays below 1e15, where the extended type resolves
+// far finer than the 1e-3 band around .5 that is left to the exact path. The exact path
+// rounds to 18 digits before it rounds to the target, which can only differ from direct
+// rounding inside that band.
+bool FastScaledRound(long double a, int p, uint64_t& out) {
+  if (p < -27 || p > 27) return false;
+  const long double x = p >= 0 ? a * kPow10[p] : a / kPow10[-p];
+  if (!(x < 1e15L)) return false;
+  const long double fl = std::floor(x);
+  const long double frac = x - fl;
+  if (std::fabs(frac - 0.5L) < 1e-3L) return false;
+  out = static_cast<uint64_t>(fl) + (frac > 0.5L ? 1 : 0);
+  return true;
+}
+
+// The decimal digits of |value| rounded to `sig` significant digits (sig <= 15) through
+// the fast path; false where the exact path must decide.
+bool FastSignificant(long double a, int sig, Decimal& d) {
+  if (!(a >= 1e-5L && a < 1e15L)) return false;
+  int e = static_cast<int>(std::floor(std::log10(a))) + 1;  // a = 0.ddd * 10^e, maybe off by one
+  uint64_t m;
+  if (!FastScaledRound(a, sig - e, m)) return false;
+  const uint64_t lo = static_cast<uint64_t>(kPow10[sig - 1]), hi = lo * 10;
+  if (m < lo || m >= hi) return false;  // the exponent guess was off, or rounding carried
+  std::string digits = std::to_string(m);
+  while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
+  d.digits = std::move(digits);
+  d.exponent = e;
+  d.zero = false;
+  return true;
+}
+
 }  // namespace
 
 const NumberFormat& Fmt() {
@@ -135,43 +173,59 @@ bool TextToFloat(std::string_view text, long double& out, char decimalSeparator)
   out = 0;
   size_t i = 0, n = text.size();
   while (i < n && text[i] == ' ') ++i;
-  std::string buf;
-  if (i < n && (text[i] == '+' || text[i] == '-')) {
-    if (text[i] == '-') buf += '-';
-    ++i;
-  }
-  int digits = 0;
-  while (i < n && text[i] >= '0' && text[i] <= '9') {
-    buf += text[i++];
-    ++digits;
-  }
+  bool neg = false;
+  if (i < n && (text[i] == '+' || text[i] == '-')) neg = text[i++] == '-';
+  const size_t intStart = i;
+  while (i < n && text[i] >= '0' && text[i] <= '9') ++i;
+  const size_t intEnd = i;
+  size_t fracStart = i, fracEnd = i;
   if (i < n && text[i] == decimalSeparator) {
-    buf += '.';
-    ++i;
-    while (i < n && text[i] >= '0' && text[i] <= '9') {
-      buf += text[i++];
-      ++digits;
-    }
+    fracStart = ++i;
+    while (i < n && text[i] >= '0' && text[i] <= '9') ++i;
+    fracEnd = i;
   }
-  if (digits == 0) return false;
+  if (intEnd == intStart && fracEnd == fracStart) return false;
+  size_t expStart = i, expEnd = i;
   if (i < n && (text[i] == 'e' || text[i] == 'E')) {
-    buf += 'e';
-    ++i;
-    if (i < n && (text[i] == '+' || text[i] == '-')) buf += text[i++];
-    int ed = 0;
-    while (i < n && text[i] >= '0' && text[i] <= '9') {
-      buf += text[i++];
-      ++ed;
-    }
-    if (ed == 0) return false;
+    expStart = ++i;
+    if (i < n && (text[i] == '+' || text[i] == '-')) ++i;
+    const size_t digitsStart = i;
+    while (i < n && text[i] >= '0' && text[i] <= '9') ++i;
+    if (i == digitsStart) return false;
+    expEnd = i;
   }
   while (i < n && text[i] == ' ') ++i;
   if (i != n) return false;
+
+  // Up to 19 digits without exponent: the digits as one integer divided by an exact power
+  // of ten is the correctly rounded value.
+  const size_t nint = intEnd - intStart, nfrac = fracEnd - fracStart;
+  if (expStart == expEnd && nint + nfrac <= 19) {
+    uint64_t m = 0;
+    for (size_t k = intStart; k < intEnd; ++k) m = m * 10 + static_cast<uint64_t>(text[k] - '0');
+    for (size_t k = fracStart; k < fracEnd; ++k) m = m * 10 + static_cast<uint64_t>(text[k] - '0');
+    long double v = static_cast<long double>(m);
+    if (nfrac > 0) v /= kPow10[nfrac];
+    out = neg ? -v : v;
+    return true;
+  }
+
+  std::string buf;
+  if (neg) buf += '-';
+  buf.append(text.substr(intStart, nint));
+  if (nint == 0) buf += '0';
+  if (nfrac > 0) {
+    buf += '.';
+    buf.append(text.substr(fracStart, nfrac));
+  }
+  if (expEnd > expStart) {
+    buf += 'e';
+    buf.append(text.substr(expStart, expEnd - expStart));
+  }
   long double v = 0;
   auto r = std::from_chars(buf.data(), buf.data() + buf.size(), v);
   if (r.ec == std::errc::result_out_of_range) {
     // Underflow reads as 0, overflow is no number.
-    bool neg = !buf.empty() && buf[0] == '-';
     auto epos = buf.find('e');
     if (epos != std::string::npos && buf[epos + 1] == '-') {
       out = neg ? -0.0L : 0.0L;
@@ -204,11 +258,15 @@ long double N(std::string_view text) {
   return StrToFloatDef(NormalizeNumber(text), 0);
 }
 
-std::string T(long double value) {
+static std::string TImpl(long double value, bool fast) {
   if (std::isnan(value)) return "NAN";
   if (std::isinf(value)) return value < 0 ? "-INF" : "INF";
-  Decimal d = ToDecimal(value);
-  RoundDigits(d, 15);
+  Decimal d;
+  d.negative = std::signbit(value);
+  if (!fast || !FastSignificant(std::fabs(value), 15, d)) {
+    d = ToDecimal(value);
+    RoundDigits(d, 15);
+  }
   if (d.zero) return "0";
   std::string out = d.negative ? "-" : "";
   const char sep = Fmt().DecimalSeparator;
@@ -239,13 +297,25 @@ std::string T(long double value) {
   return out;
 }
 
-std::string FormatFixed(long double value, int decimals, bool thousands) {
+static std::string FormatFixedImpl(long double value, int decimals, bool thousands, bool fast) {
   if (std::isnan(value)) return "NAN";
   if (std::isinf(value)) return value < 0 ? "-INF" : "INF";
-  Decimal d = ToDecimal(value);
-  if (!d.zero) {
-    RoundDigits(d, 18);
-    RoundDigits(d, d.exponent + decimals);
+  Decimal d;
+  uint64_t scaled;
+  if (fast && FastScaledRound(std::fabs(value), decimals, scaled)) {
+    d.negative = std::signbit(value);
+    d.zero = scaled == 0;
+    std::string all = std::to_string(scaled);
+    if (static_cast<int>(all.size()) <= decimals)
+      all.insert(0, static_cast<size_t>(decimals) + 1 - all.size(), '0');
+    d.exponent = static_cast<int>(all.size()) - decimals;
+    d.digits = all;
+  } else {
+    d = ToDecimal(value);
+    if (!d.zero) {
+      RoundDigits(d, 18);
+      RoundDigits(d, d.exponent + decimals);
+    }
   }
   // Integer and fraction digit strings.
   std::string intPart, frac;
@@ -282,6 +352,19 @@ std::string FormatFixed(long double value, int decimals, bool thousands) {
     out += frac;
   }
   return out;
+}
+
+std::string T(long double value) {
+  return TImpl(value, true);
+}
+std::string TExact(long double value) {
+  return TImpl(value, false);
+}
+std::string FormatFixed(long double value, int decimals, bool thousands) {
+  return FormatFixedImpl(value, decimals, thousands, true);
+}
+std::string FormatFixedExact(long double value, int decimals, bool thousands) {
+  return FormatFixedImpl(value, decimals, thousands, false);
 }
 
 }  // namespace dz

@@ -48,6 +48,11 @@ long double N(std::string_view text);
 // no thousands separators ("2,5", "3", "1E-6").
 std::string T(long double value);
 
+// T and FormatFixed without their fast paths: the exact digit generation they are checked
+// against.
+std::string TExact(long double value);
+std::string FormatFixedExact(long double value, int decimals, bool thousands);
+
 // Fixed formats with the process-wide separators, rounding half away from zero.
 std::string FormatFixed(long double value, int decimals, bool thousands);
 // ",#############0.000"

@@ -24,11 +24,20 @@ bool CandidateEqual(const TDataGridLine& c, const TDataGridLine& p) {
 
 }  // namespace
 
-std::string CompactText(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
+void CompactTextInto(std::string& out, std::string_view text) {
+  out.clear();
   for (char c : text)
     if (c != ' ') out += static_cast<char>(LowerChar(static_cast<unsigned char>(c)));
+}
+
+void LowerCaseInto(std::string& out, std::string_view text) {
+  out.clear();
+  for (char c : text) out += static_cast<char>(LowerChar(static_cast<unsigned char>(c)));
+}
+
+std::string CompactText(std::string_view text) {
+  std::string out;
+  CompactTextInto(out, text);
   return out;
 }
 
@@ -81,8 +90,16 @@ void TLineStorage::Sort() {
 void TLineStorage::IndexEntry(int index) {
   const TDataGridLine& l = *entries_[static_cast<size_t>(index)]->Line;
   // emplace keeps the first (lowest) index for a key.
-  if (!l.Artikelnummer.empty()) byNumber_.emplace(LowerCase(l.Artikelnummer), index);
-  if (!l.Bezeichnung1.empty()) byDescription_.emplace(CompactText(l.Bezeichnung1), index);
+  if (!l.Artikelnummer.empty()) {
+    LowerCaseInto(numberKey_, l.Artikelnummer);
+    if (byNumber_.find(std::string_view(numberKey_)) == byNumber_.end())
+      byNumber_.emplace(numberKey_, index);
+  }
+  if (!l.Bezeichnung1.empty()) {
+    CompactTextInto(descriptionKey_, l.Bezeichnung1);
+    if (byDescription_.find(std::string_view(descriptionKey_)) == byDescription_.end())
+      byDescription_.emplace(descriptionKey_, index);
+  }
 }
 
 void TLineStorage::BuildIndex() {
@@ -97,12 +114,14 @@ void TLineStorage::BuildIndex() {
 LineEntry* TLineStorage::FindMatch(const TDataGridLine& probe, int* index) {
   if (!indexed_) BuildIndex();
   int best = -1;
-  if (!byNumber_.empty()) {
-    auto it = byNumber_.find(LowerCase(probe.Artikelnummer));
+  if (!byNumber_.empty() && !probe.Artikelnummer.empty()) {
+    LowerCaseInto(numberKey_, probe.Artikelnummer);
+    auto it = byNumber_.find(std::string_view(numberKey_));
     if (it != byNumber_.end()) best = it->second;
   }
   if (!byDescription_.empty()) {
-    auto it = byDescription_.find(CompactText(probe.Bezeichnung1));
+    CompactTextInto(descriptionKey_, probe.Bezeichnung1);
+    auto it = byDescription_.find(std::string_view(descriptionKey_));
     if (it != byDescription_.end() && (best < 0 || it->second < best)) best = it->second;
   }
   if (index) *index = best;

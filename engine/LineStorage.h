@@ -71,13 +71,21 @@ class TLineStorage {
   std::vector<std::unique_ptr<LineEntry>> entries_;
   // First index per lower-cased part number / compacted description, for candidates
   // whose field is not empty. Valid while indexed_ is true.
-  std::unordered_map<std::string, int> byNumber_;
-  std::unordered_map<std::string, int> byDescription_;
+  struct KeyHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+  };
+  using KeyIndex = std::unordered_map<std::string, int, KeyHash, std::equal_to<>>;
+  KeyIndex byNumber_;
+  KeyIndex byDescription_;
   bool indexed_ = false;
+  std::string numberKey_, descriptionKey_;  // reused between searches
 };
 
 // Lower-cased text without blanks (space characters only).
 std::string CompactText(std::string_view text);
+void CompactTextInto(std::string& out, std::string_view text);
+void LowerCaseInto(std::string& out, std::string_view text);
 
 // Merged and Missing from Invoiced and Source. `plain` uses the plain walk for every
 // search (for comparison only; quadratic).

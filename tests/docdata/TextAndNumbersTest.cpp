@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <random>
 
 #include "docdata/Cp1252.h"
 #include "docdata/ExtendedFloat.h"
@@ -119,6 +120,40 @@ TEST(Numbers, FixedPatterns) {
   EXPECT_EQ(FormatQuantity(123.0L), "123,000");
   test::ScopedNumberFormat p('.', '\'');
   EXPECT_EQ(FormatQuantity(1234567.5L), "1'234'567.500");
+}
+
+// The fast paths of T, FormatFixed and TextToFloat must agree with the exact digit
+// generation everywhere, including values near rounding ties.
+TEST(Numbers, FastPathsEqualExactConversion) {
+  test::ScopedNumberFormat f(',', '.');
+  std::mt19937_64 rng(99);
+  auto check = [](long double v) {
+    ASSERT_EQ(T(v), TExact(v)) << static_cast<double>(v);
+    ASSERT_EQ(FormatFixed(v, 3, true), FormatFixedExact(v, 3, true)) << static_cast<double>(v);
+    ASSERT_EQ(FormatFixed(v, 2, false), FormatFixedExact(v, 2, false)) << static_cast<double>(v);
+    ASSERT_EQ(FormatFixed(v, 4, false), FormatFixedExact(v, 4, false)) << static_cast<double>(v);
+  };
+  for (int i = 0; i < 40000; ++i) {
+    const int scale = static_cast<int>(rng() % 8);
+    const long double v =
+        static_cast<long double>(static_cast<int64_t>(rng() % 2000000) - 1000000) /
+        static_cast<long double>(std::pow(10.0L, scale));
+    check(v);
+    check(v + N("0,0005"));  // ties of the three-decimal patterns
+    check(v * 1e-3L + static_cast<long double>(rng() % 1000) * 1e9L);
+  }
+  for (long double v : {0.0005L, 0.00049999999L, 0.125L, 2.675L, 1e-5L, 9.99999999999999e14L,
+                        999999999999999.5L, 0.1L + 0.2L, 1e-6L})
+    check(v);
+  // The integer fast path of the conversion against the general one.
+  for (int i = 0; i < 100000; ++i) {
+    std::string t = std::to_string(rng() % 100000000) + "," + std::to_string(rng() % 1000000);
+    long double a, b;
+    ASSERT_TRUE(TextToFloat(t, a, ','));
+    std::string e = t + "e0";
+    ASSERT_TRUE(TextToFloat(e, b, ','));
+    ASSERT_EQ(a, b) << t;
+  }
 }
 
 TEST(Numbers, IniFile) {

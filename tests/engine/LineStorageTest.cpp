@@ -49,7 +49,7 @@ TEST(LineStorage, MergesEqualDescriptionsAcrossCaseAndBlanks) {
 TEST(LineStorage, EqualityRule) {
   TLineStorage s;
   s.Add(Doc("A"), MakeLine("Mutter", "1", "AB-1"));
-  s.Add(Doc("B"), MakeLine("", "1", ""));           // never equal to anything
+  s.Add(Doc("B"), MakeLine("", "1", ""));             // never equal to anything
   s.Add(Doc("C"), MakeLine("\xC4nderung", "1", ""));  // Ä
   int idx = 7;
   // Part numbers decide regardless of descriptions.
@@ -140,10 +140,21 @@ TEST(LineStorage, AddNormalisesNumbers) {
 // storages full of near-misses.
 TEST(LineStorage, IndexedSearchEqualsPlainWalk) {
   test::ScopedNumberFormat f;
-  const std::vector<std::string> numbers = {"", "", "AB-1", "ab-1", "Ab-1", "X", "\xC4" "1",
-                                            "\xE4" "1", "7", " 7"};
-  const std::vector<std::string> descs = {"", "", " ", "Kabel", "kabel", "Ka bel", "KABEL ",
-                                          "\xD6l", "\xF6L", "Schraube M4", "schraubem4", "x"};
+  const std::vector<std::string> numbers = {"",
+                                            "",
+                                            "AB-1",
+                                            "ab-1",
+                                            "Ab-1",
+                                            "X",
+                                            "\xC4"
+                                            "1",
+                                            "\xE4"
+                                            "1",
+                                            "7",
+                                            " 7"};
+  const std::vector<std::string> descs = {"",           "",       " ",     "Kabel", "kabel",
+                                          "Ka bel",     "KABEL ", "\xD6l", "\xF6L", "Schraube M4",
+                                          "schraubem4", "x"};
   std::mt19937 rng(12345);
   auto pick = [&](const std::vector<std::string>& v) { return v[rng() % v.size()]; };
   for (int round = 0; round < 200; ++round) {
