@@ -1,8 +1,6 @@
-// The grid's image list: ten distinct 16 x 16 pictures, the used ones in their colours,
-// and drawing by index.
+// The grid's image list: ten distinct 16 x 16 pictures, the used ones in their colours.
 
 #include <QImage>
-#include <QPainter>
 #include <QTest>
 
 #include "ui/ImageList.h"
@@ -57,22 +55,6 @@ class ImageListTest : public QObject {
     QVERIFY(green.green() > green.red() && green.green() > green.blue());
     QVERIFY(red.red() > red.green() && red.red() > red.blue());
     QVERIFY(blue.blue() > blue.red() && blue.blue() > blue.green());
-  }
-
-  void DrawingByIndex() {
-    const TImageList list = GridImageList();
-    QImage canvas(40, 40, QImage::Format_ARGB32_Premultiplied);
-    canvas.fill(Qt::transparent);
-    {
-      QPainter p(&canvas);
-      list.Draw(p, 10, 20, 2);
-      list.Draw(p, 0, 0, 10);  // outside the list: nothing
-      list.Draw(p, 0, 0, -1);
-    }
-    QCOMPARE(canvas.copy(10, 20, 16, 16), list.Image(2).toImage());
-    QImage untouched(10, 20, QImage::Format_ARGB32_Premultiplied);
-    untouched.fill(Qt::transparent);
-    QCOMPARE(canvas.copy(0, 0, 10, 20), untouched);
   }
 };
 
