@@ -119,6 +119,8 @@ class OwnedCollection : public Collection {
     return *items_.back();
   }
   void Clear() override { items_.clear(); }
+  // Exchanges the complete items at two positions.
+  void Exchange(size_t a, size_t b) { std::swap(items_[a], items_[b]); }
   // Hands the items over to the caller; the collection is empty afterwards.
   std::vector<std::unique_ptr<T>> TakeItems() { return std::move(items_); }
 

@@ -1,0 +1,482 @@
+#include "docdata/DataGrid.h"
+
+#include <cstring>
+#include <new>
+
+#include "docdata/BlobInflate.h"
+#include "docdata/Cp1252.h"
+#include "docdata/DataGridLine.h"
+#include "docdata/NumberFormat.h"
+
+namespace dz {
+
+namespace {
+
+constexpr std::string_view kBlockStart = "@@DATADEF START@@";
+constexpr std::string_view kBlockEnd = "@@DATADEF END@@";
+constexpr std::string_view kLongTextEntry = "SecondField";
+
+struct DefaultColumn {
+  const char* fieldName;
+  const char* title;  // nullptr: no caption
+  int width;
+  int format = cfString;
+  int alignment = taLeftJustify;
+  int numericKind = deInteger;
+  int digits = 2;
+  int precision = 2;
+  const char* editMask = "";
+  const char* displayMask = "";
+  bool limitToList = false;
+  bool buttonExists = false;
+  bool intern = false;
+  bool readOnly = false;
+};
+
+const DefaultColumn kDefaultColumns[] = {
+    {"TColumn-1", nullptr, 10, cfString, taLeftJustify, deInteger, 2, 2, "", "", true, true, true},
+    {"Pos.", "Pos.", 29},
+    {"Stueck",
+     "St\xFC"
+     "ck",
+     71, cfNumber, taRightJustify, deCurrency, 5, 10, "0.###", "0.###"},
+    {"Einheit", "Einheit", 68, cfcombo, taRightJustify, deInteger, 2, 2, "", "", false, true},
+    {"Bezeichnung1", "Bezeichnung1", 77, cfdblocate, taLeftJustify, deInteger, 2, 2, "", "", false,
+     true},
+    {"Bezeichnung2", "Bezeichnung2", 74, cfdblocate, taLeftJustify, deInteger, 2, 2, "", "", false,
+     true},
+    {"BestellNummer", "BestellNummer", 71, cfdblocate, taLeftJustify, deInteger, 2, 2, "", "",
+     false, true},
+    {"Seriennummer", "Seriennummer", 66, cfString, taLeftJustify, deInteger, 2, 2, "", "", true},
+    {"Artikelnummer", "Artikelnummer", 57, cfdblocate, taLeftJustify, deInteger, 2, 2, "", "",
+     false, true},
+    {"Einzelbetrag", "Preis", 61, cfNumber, taLeftJustify, deCurrency, 2, 20, "#######.00",
+     "#######.00 'DM'"},
+    {"Steuer", "Steuer", 37, cfcombo, taLeftJustify, deFloat, 2, 2, "##.00", "##.00 '%'", false,
+     true},
+    {"SummeBetrag", "Summe", 20, cfNumber, taRightJustify, deCurrency, 2, 20, "#######.00",
+     "#######.00 'DM'", false, false, false, true},
+    {"intern", nullptr, -1, cfString, taRightJustify, deInteger, 2, 2, "", "", false, true, true},
+    {"ID_Artikel", nullptr, -1, cfString, taRightJustify, deInteger, 2, 2, "", "", false, true,
+     true},
+    {"benutzer", "beliebig", -1, cfString, taLeftJustify, deInteger, 20, 20},
+    {"Rabatt", "Rabatt", 59, cfcombo, taLeftJustify, deFloat, 2, 2, "", "##.0 '%'", true, true},
+};
+
+bool IsLineBreak(char c) {
+  return c == '\r' || c == '\n' || c == '\0';
+}
+
+// Reading position within one line of the rows text.
+struct FieldCursor {
+  std::string_view line;
+  size_t pos = 0;
+
+  // The reading position has reached the line's last character.
+  bool UsedUp() const { return pos + 1 >= line.size(); }
+
+  // The next field, escapes unresolved. The view points into the line or into `buffer`.
+  std::string_view Next(std::string& buffer) {
+    const size_t n = line.size();
+    while (pos < n && line[pos] != '"' && line[pos] != ',') ++pos;
+    if (pos >= n) return {};
+    if (line[pos] == ',') {
+      ++pos;
+      return {};
+    }
+    ++pos;  // opening quote
+    bool doubled = false;
+    size_t keep = 0;
+    while (true) {
+      const void* hit = pos < n ? std::memchr(line.data() + pos, '"', n - pos) : nullptr;
+      if (!hit) {
+        // No closing quote: only what came before the last doubled quote counts.
+        pos = n;
+        if (!doubled) return {};
+        buffer.resize(keep);
+        return buffer;
+      }
+      size_t q = static_cast<const char*>(hit) - line.data();
+      if (q + 1 < n && line[q + 1] == '"') {
+        if (!doubled) buffer.clear();
+        doubled = true;
+        buffer.append(line.data() + pos, q - pos);
+        keep = buffer.size();
+        buffer.push_back('"');
+        pos = q + 2;
+        continue;
+      }
+      std::string_view text;
+      if (doubled) {
+        buffer.append(line.data() + pos, q - pos);
+        text = buffer;
+      } else {
+        text = line.substr(pos, q - pos);
+      }
+      pos = q + 2;  // the closing quote and the character after it
+      return text;
+    }
+  }
+};
+
+void ReplaceDecimalSeparators(std::string& s, char sep) {
+  bool changed = false;
+  for (char& c : s)
+    if (c == ',' && c != sep) {
+      c = sep;
+      changed = true;
+    }
+  if (!changed) return;
+  for (char& c : s)
+    if (c == '.') c = sep;
+}
+
+}  // namespace
+
+void UnescapeField(std::string_view field, std::string& out) {
+  const void* pct = std::memchr(field.data(), '%', field.size());
+  if (!pct) {
+    out.assign(field);
+    return;
+  }
+  out.clear();
+  size_t first = static_cast<const char*>(pct) - field.data();
+  out.append(field.data(), first);
+  for (size_t i = first; i < field.size(); ++i) {
+    char c = field[i];
+    if (c != '%') {
+      out.push_back(c);
+      continue;
+    }
+    if (i + 1 >= field.size()) break;  // a lone "%" at the end
+    char e = field[++i];
+    switch (e) {
+      case '%':
+        out.push_back('%');
+        break;
+      case '0':
+        out.push_back('\0');
+        break;
+      case 'c':
+        out.push_back('\r');
+        break;
+      case 'n':
+        out.push_back('\n');
+        break;
+      default:
+        out.push_back('%');
+        out.push_back(e);
+    }
+  }
+}
+
+std::string NormalizeLongText(std::string_view text) {
+  std::string out;
+  out.reserve(text.size() + 8);
+  for (size_t i = 0; i < text.size(); ++i) {
+    char c = text[i];
+    if (c == '\r' || c == '\n') {
+      if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+      out += "\r\n";
+    } else {
+      out.push_back(c);
+    }
+  }
+  if (out.size() >= 2 && out.compare(out.size() - 2, 2, "\r\n") == 0) out.resize(out.size() - 2);
+  return out;
+}
+
+// Turns the rows text into table rows, one line at a time.
+class DatasReader {
+ public:
+  explicit DatasReader(TDataGrid& grid)
+      : grid_(grid), cols_(grid.ColCount()), cells_(cols_), numeric_(cols_) {
+    for (int c = 0; c < cols_; ++c) {
+      int kind = grid.Columns()[c].NumericKind;
+      numeric_[c] = kind == deFloat || kind == deCurrency;
+    }
+    sep_ = Fmt().DecimalSeparator;
+  }
+
+  // Splits a piece into lines; a line that runs on past the piece is kept until the next.
+  void Feed(std::string_view piece) {
+    size_t i = 0;
+    const size_t n = piece.size();
+    if (!carry_.empty()) {
+      while (i < n && !IsLineBreak(piece[i])) ++i;
+      carry_.append(piece.data(), i);
+      if (i == n) return;
+      Line(carry_);
+      carry_.clear();
+    }
+    while (true) {
+      while (i < n && IsLineBreak(piece[i])) ++i;
+      if (i == n) return;
+      size_t start = i;
+      while (i < n && !IsLineBreak(piece[i])) ++i;
+      if (i == n) {
+        carry_.assign(piece.data() + start, n - start);
+        return;
+      }
+      Line(piece.substr(start, i - start));
+    }
+  }
+
+  void Finish() {
+    if (!carry_.empty()) Line(carry_);
+    carry_.clear();
+    grid_.SetRowCount(1 + dataLines_);
+  }
+
+ private:
+  enum class State { Header, InBlock, Data };
+
+  void Line(std::string_view line) {
+    FieldCursor f{line};
+    if (state_ != State::Data) {
+      std::string_view raw = f.Next(buffer_);
+      UnescapeField(raw, text_);
+      if (state_ == State::InBlock) {
+        if (text_ == kBlockEnd) {
+          state_ = State::Header;
+        } else {
+          entries_.push_back(text_);
+        }
+      } else if (text_ == kBlockStart) {
+        state_ = State::InBlock;
+      } else if (text_ != kBlockEnd) {
+        StartData();  // this line ends the header and is dropped
+      }
+      return;
+    }
+    DataLine(f);
+  }
+
+  void StartData() {
+    state_ = State::Data;
+    for (const auto& e : entries_)
+      entryColumn_.push_back(e == kLongTextEntry ? -1 : grid_.FindColumn(e));
+  }
+
+  void DataLine(FieldCursor& f) {
+    touched_.clear();
+    for (int k = 0; !f.UsedUp() && k < cols_; ++k) {
+      std::string_view raw = f.Next(buffer_);
+      int col = k < static_cast<int>(entryColumn_.size()) ? entryColumn_[k] : -1;
+      if (col < 0) continue;
+      std::string& cell = cells_[col];
+      UnescapeField(raw, cell);
+      if (numeric_[col]) ReplaceDecimalSeparators(cell, sep_);
+      touched_.push_back(col);
+    }
+    ++dataLines_;
+    TDataGrid::Row& row = grid_.MutableRow(dataLines_);
+    row = TDataGrid::Row();
+    if (!f.UsedUp()) {
+      UnescapeField(f.Next(buffer_), text_);
+      row.longText = NormalizeLongText(text_);
+    }
+    if (touched_.empty()) return;
+    int last = 0;
+    size_t total = 0;
+    for (int c : touched_) last = std::max(last, c);
+    for (int c = 0; c <= last; ++c) total += Touched(c) ? cells_[c].size() : 0;
+    row.cells.reserve(total);
+    row.ends.resize(last + 1);
+    for (int c = 0; c <= last; ++c) {
+      if (Touched(c)) row.cells.append(cells_[c]);
+      row.ends[c] = static_cast<uint32_t>(row.cells.size());
+    }
+    for (int c : touched_) cells_[c].clear();
+  }
+
+  bool Touched(int c) const {
+    for (int t : touched_)
+      if (t == c) return true;
+    return false;
+  }
+
+  TDataGrid& grid_;
+  int cols_;
+  std::vector<std::string> cells_;  // this line's cells by column
+  std::vector<char> numeric_;       // columns holding deFloat or deCurrency numbers
+  std::vector<int> touched_;
+  char sep_;
+  State state_ = State::Header;
+  std::vector<std::string> entries_;
+  std::vector<int> entryColumn_;
+  std::string carry_, buffer_, text_;
+  int dataLines_ = 0;
+};
+
+TDataGrid::TDataGrid() {
+  SetDefaultLayout();
+}
+
+void TDataGrid::SetDefaultLayout() {
+  columns_.Clear();
+  for (const auto& d : kDefaultColumns) {
+    TColumn& c = columns_.Add();
+    c.FieldName = d.fieldName;
+    if (d.title) c.Title.Caption = d.title;
+    c.Width = d.width;
+    c.Format = d.format;
+    c.Alignment = d.alignment;
+    c.NumericKind = d.numericKind;
+    c.NumericDigits = d.digits;
+    c.NumericPrecision = d.precision;
+    c.EditMask = d.editMask;
+    c.DisplayMask = d.displayMask;
+    c.LimitToList = d.limitToList;
+    c.ButtonExists = d.buttonExists;
+    c.Intern = d.intern;
+    c.ReadOnly = d.readOnly;
+    c.Font = TColumnFont();
+    c.Title.Font = TColumnFont();
+  }
+  for (int i = 0; i < ColCount(); ++i) columns_[i].InternalCol = i;
+  rows_.clear();
+  rows_.resize(2);
+  FullColumnsStreaming = false;
+  LongTextEnabled = true;
+}
+
+void TDataGrid::SetRowCount(int count) {
+  rows_.resize(count < 0 ? 0 : count);
+}
+
+void TDataGrid::LoadColumns(std::string_view inflated) {
+  TDataGridColumns read;
+  TColumnsWrapper wrapper(read);
+  ReadComponent(inflated, wrapper);
+  if (FullColumnsStreaming) {
+    columns_.Clear();
+    for (size_t i = 0; i < read.Count(); ++i) columns_.Add().Assign(read[i]);
+  } else {
+    MergeColumns(read);
+  }
+  for (int i = 0; i < ColCount(); ++i) columns_[i].InternalCol = i;
+}
+
+void TDataGrid::MergeColumns(TDataGridColumns& read) {
+  const size_t count = columns_.Count();
+  for (size_t j = 1; j < count; ++j) columns_[j].Width = -1;
+  for (size_t i = 0; i < read.Count(); ++i) {
+    const TColumn& rc = read[i];
+    size_t j = 0;
+    while (j < count && columns_[j].FieldName != rc.FieldName) ++j;
+    if (j == count) continue;
+    TColumn& c = columns_[j];
+    if (!c.Intern) {
+      c.Alignment = rc.Alignment;
+      c.Title.Alignment = rc.Title.Alignment;
+      c.Title.Caption = rc.Title.Caption;
+      c.Title.Font.Style = rc.Title.Font.Style;
+      c.Font.Style = rc.Font.Style;
+      c.PickList = rc.PickList;
+      c.Width = rc.Width;
+      if (c.FieldName == "Stueck" && c.NumericDigits != 5) c.NumericDigits = 5;
+    }
+    if (j != i && i < count) columns_.Exchange(i, j);
+  }
+}
+
+bool TDataGrid::LoadRows(std::string_view inflated, size_t pieceSize) {
+  if (pieceSize == 0) pieceSize = kReadPieceSize;
+  try {
+    DatasReader reader(*this);
+    for (size_t at = 0; at < inflated.size(); at += pieceSize)
+      reader.Feed(inflated.substr(at, pieceSize));
+    reader.Finish();
+    return true;
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
+const TDataGrid::Row* TDataGrid::RowAt(int row) const {
+  if (row < 0 || row >= RowCount()) return nullptr;
+  return &rows_[row];
+}
+
+TDataGrid::Row& TDataGrid::MutableRow(int row) {
+  if (row >= RowCount()) rows_.resize(row + 1);
+  return rows_[row];
+}
+
+std::string_view TDataGrid::Cell(int col, int row) const {
+  const Row* r = RowAt(row);
+  if (!r) return {};
+  if (col == -2) return r->longText;
+  if (col < 0 || col >= static_cast<int>(r->ends.size())) return {};
+  uint32_t begin = col == 0 ? 0 : r->ends[col - 1];
+  return std::string_view(r->cells).substr(begin, r->ends[col] - begin);
+}
+
+void TDataGrid::SetCell(int col, int row, std::string_view text) {
+  if (row < 0) return;
+  if (col == -2) {
+    SetLongText(row, text);
+    return;
+  }
+  if (col < 0) return;
+  Row& r = MutableRow(row);
+  std::vector<std::string> cells(std::max<size_t>(r.ends.size(), col + 1));
+  for (size_t c = 0; c < r.ends.size(); ++c) cells[c] = Cell(static_cast<int>(c), row);
+  cells[col] = text;
+  r.cells.clear();
+  r.ends.clear();
+  for (const auto& c : cells) {
+    r.cells += c;
+    r.ends.push_back(static_cast<uint32_t>(r.cells.size()));
+  }
+}
+
+std::string_view TDataGrid::LongText(int row) const {
+  return Cell(-2, row);
+}
+
+void TDataGrid::SetLongText(int row, std::string_view text) {
+  if (row < 0) return;
+  MutableRow(row).longText = NormalizeLongText(text);
+}
+
+std::string_view TDataGrid::SecondLevelData(int row) const {
+  const Row* r = RowAt(row);
+  return r ? std::string_view(r->l2) : std::string_view();
+}
+
+int TDataGrid::FindColumn(std::string_view fieldName) const {
+  std::string want = UpperCase(fieldName);
+  for (int i = 0; i < ColCount(); ++i)
+    if (UpperCase(columns_[i].FieldName) == want) return i;
+  return -1;
+}
+
+std::string TDataGrid::RowKind(int row) const {
+  return RowKindOf(Cell(0, row));
+}
+
+bool TDataGrid::IsMarkerRow(int row) const {
+  return row >= 0 && IsMarkerKind(RowKind(row));
+}
+
+StoredTable LoadStoredTable(std::string_view columnsFormat, std::string_view datas) {
+  StoredTable result;
+  InflateResult cols = InflateBlob(columnsFormat);
+  InflateResult rows = InflateBlob(datas);
+  if (cols.damaged || rows.damaged) {
+    result.status = StoredTableStatus::Damaged;
+    result.damagedColumn = cols.damaged ? "ColumnsFormat" : "Datas";
+    return result;
+  }
+  if (cols.bytes.Empty() || rows.bytes.Empty()) return result;
+  auto table = std::make_unique<TDataGrid>();
+  table->LoadColumns(cols.bytes.View());
+  result.rowsComplete = table->LoadRows(rows.bytes.View());
+  result.table = std::move(table);
+  result.status = StoredTableStatus::Loaded;
+  return result;
+}
+
+}  // namespace dz

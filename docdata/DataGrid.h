@@ -1,0 +1,104 @@
+#pragma once
+// The stored position table of a document without any display (TDataGrid): the column
+// set, and rows of cell texts, each with a long text and a second-level data text.
+//
+// Row 0 is the title row; data rows are 1 .. RowCount()-1. Column 0 is the row-kind
+// column. A new table has the default column set of 16 columns and 2 rows.
+//
+// Failures: LoadColumns raises dz::Exception with the stream reader's message (the
+// columns stay as they were); LoadRows reports failure by returning false (the rows read
+// so far stay). LoadStoredTable reports the state of the binary columns as a value.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "docdata/Column.h"
+
+namespace dz {
+
+class TDataGrid {
+ public:
+  // Rows are read in pieces of this many bytes; lines may span pieces.
+  static constexpr size_t kReadPieceSize = 65536;
+
+  TDataGrid();
+  TDataGrid(const TDataGrid&) = delete;
+  TDataGrid& operator=(const TDataGrid&) = delete;
+
+  // The default column set, 2 empty rows, FullColumnsStreaming false, long text enabled.
+  void SetDefaultLayout();
+
+  TDataGridColumns& Columns() { return columns_; }
+  const TDataGridColumns& Columns() const { return columns_; }
+  int ColCount() const { return static_cast<int>(columns_.Count()); }
+  int RowCount() const { return static_cast<int>(rows_.size()); }
+  void SetRowCount(int count);
+
+  bool FullColumnsStreaming = false;
+  bool LongTextEnabled = true;
+
+  // Column definitions from an inflated "ColumnsFormat" stream: with FullColumnsStreaming
+  // the stream's columns replace the set; otherwise they are merged into it.
+  void LoadColumns(std::string_view inflated);
+  // Rows from inflated "Datas" text, fed in pieces of `pieceSize` bytes.
+  bool LoadRows(std::string_view inflated, size_t pieceSize = kReadPieceSize);
+
+  // Column -1 reads as empty text, column -2 as the row's long text; anything out of
+  // range reads as empty. The view lives until the row changes.
+  std::string_view Cell(int col, int row) const;
+  void SetCell(int col, int row, std::string_view text);
+  std::string_view LongText(int row) const;
+  // Line breaks (CR LF, CR or LF) become CR LF; a final line break is dropped.
+  void SetLongText(int row, std::string_view text);
+  std::string_view SecondLevelData(int row) const;
+
+  // First column whose FieldName equals `fieldName` under Windows-1252 casing, or -1.
+  int FindColumn(std::string_view fieldName) const;
+  // The row's kind: the first character of its column-0 text, or empty.
+  std::string RowKind(int row) const;
+  // Kind "a", "t", "-" or 0x81; never true for a negative row.
+  bool IsMarkerRow(int row) const;
+
+ private:
+  friend class DatasReader;
+  struct Row {
+    std::string cells;           // the cell texts back to back
+    std::vector<uint32_t> ends;  // end of cell i in `cells`; later cells are empty
+    std::string longText;
+    std::string l2;
+  };
+  const Row* RowAt(int row) const;
+  Row& MutableRow(int row);
+  void MergeColumns(TDataGridColumns& read);
+
+  TDataGridColumns columns_;
+  std::vector<Row> rows_;
+};
+
+// The long-text rule on its own (see SetLongText).
+std::string NormalizeLongText(std::string_view text);
+// Resolves "%%", "%0", "%c" and "%n"; any other "%x" stays as it is, a "%" at the very
+// end is dropped.
+void UnescapeField(std::string_view field, std::string& out);
+
+enum class StoredTableStatus {
+  Loaded,   // `table` holds the positions
+  Empty,    // a binary column is empty: the document has no positions
+  Damaged,  // a binary column is not a complete zlib stream: positions may be lost
+};
+
+struct StoredTable {
+  StoredTableStatus status = StoredTableStatus::Empty;
+  std::unique_ptr<TDataGrid> table;  // set only when Loaded
+  bool rowsComplete = true;          // false when reading the rows failed part-way
+  std::string damagedColumn;         // "ColumnsFormat" or "Datas" when Damaged
+};
+
+// Inflates and loads both binary columns of a stored document into a fresh table with the
+// default layout. A column stream that cannot be read raises its reader's error.
+StoredTable LoadStoredTable(std::string_view columnsFormat, std::string_view datas);
+
+}  // namespace dz
