@@ -184,6 +184,14 @@ bool WriteAndCloseDescriptor(int fd, const std::string& text) {
   return ok;
 }
 
+void WaitForEither(int fd1, int fd2) {
+  for (;;) {
+    pollfd p[2] = {{fd1, POLLIN, 0}, {fd2, POLLIN, 0}};
+    int r = poll(p, 2, -1);
+    if (r > 0 || (r < 0 && errno != EINTR)) return;
+  }
+}
+
 bool DescriptorIsOpen(int fd) {
   return fd >= 0 && fcntl(fd, F_GETFD) != -1;
 }

@@ -81,6 +81,9 @@ class Pipe {
 // that it is ready. False when the write failed.
 bool WriteAndCloseDescriptor(int fd, const std::string& text);
 
+// Blocks until one of the two descriptors becomes readable or is closed by its writer.
+void WaitForEither(int fd1, int fd2);
+
 // True when `fd` is a valid open descriptor.
 bool DescriptorIsOpen(int fd);
 

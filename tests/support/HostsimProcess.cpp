@@ -1,0 +1,71 @@
+#include "tests/support/HostsimProcess.h"
+
+#include <stdexcept>
+
+namespace dz::test {
+
+namespace {
+constexpr int kReadyFd = 3;
+constexpr int kStopFd = 4;
+}  // namespace
+
+std::string HostsimProcess::ProgramPath() {
+  return std::string(DIRI_BIN_DIR) + "/hostsim";
+}
+
+HostsimProcess::HostsimProcess(const HostsimOptions& o) : name_(o.name) {
+  std::vector<std::string> args = {"serve", "--name", o.name};
+  auto add = [&](const char* flag, const std::string& value) {
+    if (!value.empty()) {
+      args.push_back(flag);
+      args.push_back(value);
+    }
+  };
+  add("--dir", o.dir);
+  add("--document", o.document);
+  add("--canpost", o.canPost);
+  add("--metrics", o.metrics);
+  add("--journal", o.journal);
+  if (o.processId != 0) add("--process-id", std::to_string(o.processId));
+  if (o.isDefault) args.push_back("--default");
+  args.insert(args.end(),
+              {"--ready-fd", std::to_string(kReadyFd), "--stop-fd", std::to_string(kStopFd)});
+  args.insert(args.end(), o.extra.begin(), o.extra.end());
+
+  Pipe ready;
+  if (!ready.Valid() || !stop_.Valid()) throw std::runtime_error("hostsim: no pipes");
+  ChildProcess::Options spawn;
+  spawn.descriptors = {{ready.WriteEnd(), kReadyFd}, {stop_.ReadEnd(), kStopFd}};
+  if (!o.tempDir.empty()) spawn.environment.push_back("TMPDIR=" + o.tempDir);
+  std::string error;
+  if (!process_.Start(ProgramPath(), args, spawn, &error))
+    throw std::runtime_error("hostsim: " + error);
+  ready.CloseWrite();
+  stop_.CloseRead();
+
+  std::string line;
+  if (!ready.ReadLine(line, 30000) || line.rfind("ready ", 0) != 0) {
+    Stop();
+    throw std::runtime_error("hostsim \"" + o.name + "\" did not start: " + line);
+  }
+}
+
+HostsimProcess::~HostsimProcess() {
+  Stop();
+}
+
+int HostsimProcess::StopBySignal() {
+  if (!stopped_) process_.Terminate();
+  return Stop();
+}
+
+int HostsimProcess::Stop() {
+  if (stopped_) return exitCode_;
+  stopped_ = true;
+  stop_.CloseWrite();  // the server sees its stop descriptor close
+  if (!process_.Wait(30000)) process_.Kill();
+  exitCode_ = process_.ExitCode();
+  return exitCode_;
+}
+
+}  // namespace dz::test

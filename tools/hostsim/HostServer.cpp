@@ -1,0 +1,157 @@
+#include "tools/hostsim/HostServer.h"
+
+#include <fstream>
+
+#include "docdata/Cp1252.h"
+#include "hostlink/MVTempDir.h"
+#include "hostlink/MessageData.h"
+#include "hostlink/PipeWire.h"
+#include "platform/Platform.h"
+#include "tools/hostsim/ServerList.h"
+
+namespace dz::hostsim {
+
+namespace {
+
+HostRequest Decode(IMessageData& message) {
+  TStreamStorage& store = message.Data();
+  HostRequest r;
+  r.command = Utf16ToCp1252(store.ReadUnicodeString(u"COMMAND"));
+  r.data = Utf16ToCp1252(store.ReadUnicodeString(u"DATA"));
+  std::string_view v;
+  if (store.FindValue(u"INDEX", v) && v.size() == 4) {
+    std::uint32_t u = 0;
+    for (int i = 3; i >= 0; --i) u = (u << 8) | static_cast<unsigned char>(v[i]);
+    r.index = static_cast<std::int32_t>(u);
+    r.hasIndex = true;
+  }
+  if (store.FindValue(u"SYNC", v) && v.size() == 1) r.sync = v[0] != 0;
+  return r;
+}
+
+}  // namespace
+
+HostServer::HostServer(HostServerOptions options)
+    : options_(std::move(options)), document_(options_.documentFile) {
+  Handle("SERVERPROCESS", [this](const HostRequest&) {
+    int pid = options_.processId != 0 ? options_.processId : CurrentProcessId();
+    return options_.name + '\b' + std::to_string(pid);
+  });
+  Handle("DBPATH", [this](const HostRequest&) { return options_.databaseDir; });
+  Handle("GETJSON", [this](const HostRequest&) { return document_.ExportCopy(); });
+  Handle("CANPOSTJSON", [this](const HostRequest&) { return options_.canPost; });
+  Handle("MARVELLAMETRICS", [this](const HostRequest&) { return options_.metrics; });
+  Handle("OUTDATA", [this](const HostRequest& r) { return document_.AppendImport(r.data); });
+}
+
+HostServer::~HostServer() {
+  Stop();
+  Finish();
+}
+
+void HostServer::Handle(const std::string& command, HostHandler handler) {
+  std::lock_guard<std::mutex> lock(handlersLock_);
+  handlers_[command] = std::move(handler);
+}
+
+bool HostServer::Start(std::string* error) {
+  auto fail = [&](const std::string& why) {
+    if (error) *error = why;
+    return false;
+  };
+  if (options_.name.empty() || options_.name.find('/') != std::string::npos)
+    return fail("invalid server name \"" + options_.name + "\"");
+  if (!document_.Prepare(error)) return false;
+  std::string folder = PipeSocketFolder();
+  if (folder.empty()) return fail("the folder " + TempPath() + "MVTempDir is not usable");
+  if (!listener_.Listen(folder + options_.name, 64, error)) return false;
+  if (!RegisterServerName(options_.name, options_.registerAsDefault)) {
+    listener_.Close();
+    return fail("cannot write the server list " + ServerListFileName());
+  }
+  registered_ = true;
+  return true;
+}
+
+void HostServer::Run(int stopFd) {
+  while (listener_.Listening()) {
+    std::unique_ptr<SocketChannel> channel = listener_.Accept(stopFd, options_.replyTimeoutMs);
+    if (!channel) break;
+    ReapConnections(false);
+    auto c = std::make_unique<Connection>();
+    c->channel = std::move(channel);
+    Connection* raw = c.get();
+    c->thread = std::thread([this, raw] {
+      Serve(*raw->channel);
+      raw->done = true;
+    });
+    connections_.push_back(std::move(c));
+  }
+  Finish();
+}
+
+void HostServer::Stop() {
+  listener_.Wake();
+}
+
+void HostServer::Finish() {
+  // Take the name out first: from now on no client should pick this server.
+  if (registered_) {
+    UnregisterServerName(options_.name);
+    registered_ = false;
+  }
+  listener_.Close();
+  ReapConnections(true);
+}
+
+void HostServer::ReapConnections(bool all) {
+  for (auto it = connections_.begin(); it != connections_.end();) {
+    Connection& c = **it;
+    if (all || c.done) {
+      if (all) c.channel->Shutdown();
+      c.thread.join();
+      it = connections_.erase(it);
+    } else {
+      ++it;
+    }
+  }
+}
+
+void HostServer::Serve(SocketChannel& channel) {
+  for (;;) {
+    std::int64_t idLength = 0;
+    if (!ReadPipeCount(channel, idLength) || idLength == PipeFarewell) return;
+    MessageDataPtr request = CreateMessageData();
+    if (!ReadPipeMessageBody(channel, idLength, *request)) return;
+    HostRequest r = Decode(*request);
+    Journal(r);
+    MessageDataPtr reply = CreateMessageData();
+    reply->Data().WriteUnicodeString(u"DATA", Cp1252ToUtf16(Dispatch(r)));
+    if (!WritePipeMessage(channel, *reply)) return;
+  }
+}
+
+std::string HostServer::Dispatch(const HostRequest& request) {
+  HostHandler handler;
+  {
+    std::lock_guard<std::mutex> lock(handlersLock_);
+    auto it = handlers_.find(request.command);
+    if (it == handlers_.end()) return {};
+    handler = it->second;
+  }
+  try {
+    return handler(request);
+  } catch (const std::exception& e) {
+    return std::string("Error: ") + e.what();
+  }
+}
+
+void HostServer::Journal(const HostRequest& r) {
+  if (options_.journalFile.empty()) return;
+  std::lock_guard<std::mutex> lock(journalLock_);
+  std::ofstream out(options_.journalFile, std::ios::app | std::ios::binary);
+  out << r.command << '\t' << (r.hasIndex ? std::to_string(r.index) : "-") << '\t'
+      << (r.sync ? "SYNC" : "-") << '\t' << r.data.size() << '\n';
+}
+
+}  // namespace dz::hostsim

@@ -1,0 +1,100 @@
+#pragma once
+// HostServer: the pipe server of the host stand-in. It listens under its server name,
+// registers that name in the server list while it serves, and answers each request by
+// the handler registered for its "COMMAND". Connections are served in parallel, several
+// requests per connection until the client's farewell.
+//
+// Built-in commands: "SERVERPROCESS", "DBPATH", "GETJSON", "CANPOSTJSON",
+// "MARVELLAMETRICS", "OUTDATA". More are added with Handle(); an unknown command is
+// answered with empty text, as the host does.
+//
+// Ownership: the server owns its listener, connections and open document. Failures are
+// values (Start returns false with a reason); handlers must not throw (one that does is
+// answered with "Error: " and the message).
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <list>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "platform/LocalSocket.h"
+#include "tools/hostsim/OpenDocument.h"
+
+namespace dz::hostsim {
+
+struct HostRequest {
+  std::string command;  // 8-bit
+  std::string data;     // 8-bit; empty when the request had no "DATA"
+  std::int32_t index = -1;
+  bool hasIndex = false;
+  bool sync = false;  // "SYNC" present and true
+};
+
+using HostHandler = std::function<std::string(const HostRequest&)>;
+
+struct HostServerOptions {
+  std::string name = "MVXSIM";
+  std::string databaseDir;   // answered to "DBPATH", without trailing delimiter
+  std::string documentFile;  // the open document
+  std::string canPost = "1";
+  std::string metrics = "100,100,1200,800";
+  bool registerAsDefault = false;
+  int processId = 0;        // answered to "SERVERPROCESS"; 0 = this process
+  std::string journalFile;  // one line per request when set
+  int replyTimeoutMs = 60000;
+};
+
+class HostServer {
+ public:
+  explicit HostServer(HostServerOptions options);
+  ~HostServer();  // Stop() and Finish()
+  HostServer(const HostServer&) = delete;
+  HostServer& operator=(const HostServer&) = delete;
+
+  // Registers (or replaces) the handler of a command.
+  void Handle(const std::string& command, HostHandler handler);
+
+  // Prepares the document, listens and registers the name. False with a reason.
+  bool Start(std::string* error);
+
+  // Serves until Stop() is called or `stopFd` becomes readable, then finishes: stops
+  // accepting, ends open connections, removes the name from the list and the socket.
+  void Run(int stopFd = -1);
+
+  // Makes Run return; safe from any thread.
+  void Stop();
+
+  // The answer to one request (what a connection sends back as "DATA").
+  std::string Dispatch(const HostRequest& request);
+
+  const HostServerOptions& Options() const { return options_; }
+  OpenDocument& Document() { return document_; }
+  const std::string& SocketPath() const { return listener_.Path(); }
+
+ private:
+  struct Connection {
+    std::unique_ptr<SocketChannel> channel;
+    std::thread thread;
+    std::atomic<bool> done{false};
+  };
+  void Serve(SocketChannel& channel);
+  void Journal(const HostRequest& request);
+  void ReapConnections(bool all);
+  void Finish();
+
+  HostServerOptions options_;
+  OpenDocument document_;
+  LocalListener listener_;
+  bool registered_ = false;
+  std::mutex handlersLock_;
+  std::map<std::string, HostHandler> handlers_;
+  std::mutex journalLock_;
+  std::list<std::unique_ptr<Connection>> connections_;
+};
+
+}  // namespace dz::hostsim

@@ -1,0 +1,34 @@
+#pragma once
+// The hostsim program's command line: subcommands, options and help. main() only hands
+// its arguments here, so everything is reachable from tests without a process.
+//
+//   hostsim [serve] [options]   run one host server (the default subcommand)
+//
+// Further subcommands are added to the table in HostsimMain.cpp.
+
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+#include "tools/hostsim/HostServer.h"
+
+namespace dz::hostsim {
+
+struct ServeOptions {
+  HostServerOptions server;
+  int readyFd = -1;  // gets "ready <pid>\n" once serving, then is closed
+  int stopFd = -1;   // serving ends when it becomes readable or its writer closes it
+};
+
+// Parses the options of "serve". False with a reason on bad usage.
+bool ParseServeOptions(const std::vector<std::string>& args, ServeOptions& options,
+                       std::string* error);
+
+// The help text of the program.
+std::string HelpText();
+
+// Runs the program with its arguments (without the program name); returns the exit
+// status: 0 success, 1 failure, 2 bad usage.
+int HostsimMain(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+}  // namespace dz::hostsim
