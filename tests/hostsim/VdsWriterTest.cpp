@@ -118,6 +118,28 @@ TEST(VdsWriter, ExpressionColumnsTakeTheirTypeFromTheValues) {
   EXPECT_EQ(ds.FieldDefs()[6].Name, "g,\"h%");
 }
 
+TEST(VdsWriter, DateTextsBecomeDaysOrNull) {
+  Db db;
+  db.Exec(
+      "CREATE TABLE d(n INTEGER, D DATE);"
+      "INSERT INTO d VALUES(1, '2024-03-01'), (2, '1899-12-31 06:00'), (3, 'kein Datum'),"
+      "(4, '2024-02-30'), (5, 45352.5), (6, NULL)");
+  test::TempDir dir;
+  std::string answer;
+  ASSERT_TRUE(RunQueryToVds(db.get(), "SELECT D FROM d ORDER BY n", dir.file("r"), answer));
+  EXPECT_EQ(answer, "D,9,0\r\n");
+  TVirtualDataSet ds;
+  ds.SetFieldDefsFromText(answer);
+  TBinaryStreamFormat format;
+  ASSERT_EQ(ds.LoadFromFile(format, dir.file("r")), 6);
+  const double want[] = {45352, 1.25, 0, 0, 45352.5, 0};
+  for (double w : want) {
+    EXPECT_DOUBLE_EQ(ds.FieldByName("d").AsDateTime(), w);
+    EXPECT_EQ(ds.FieldByName("d").IsNull(), w == 0);
+    ds.Next();
+  }
+}
+
 TEST(VdsWriter, EveryByteValueComesBackThroughTheReader) {
   std::string all;
   for (int i = 0; i < 256; ++i) all += static_cast<char>(i);

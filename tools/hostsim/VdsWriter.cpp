@@ -4,10 +4,10 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstdio>
 #include <limits>
 
 #include "docdata/Cp1252.h"
+#include "docdata/MVJSONObject.h"
 #include "hostlink/VirtualDataSet.h"
 #include "platform/Platform.h"
 
@@ -15,38 +15,15 @@ namespace dz {
 
 namespace {
 
-// Days since 1899-12-30 of a civil date (proleptic Gregorian).
-int64_t DaysFromCivil(int64_t y, unsigned m, unsigned d) {
-  y -= m <= 2;
-  const int64_t era = (y >= 0 ? y : y - 399) / 400;
-  const unsigned yoe = static_cast<unsigned>(y - era * 400);
-  const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-  const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + static_cast<int64_t>(doe) - 719468 + 25569;  // 1970-01-01 is day 25569
-}
-
-// "YYYY-MM-DD", optionally followed by " HH:MM[:SS[.fff]]" or "THH:MM...", or a time alone
-// "HH:MM[:SS]". False for anything else.
-bool ParseIsoDateTime(const std::string& text, double& days) {
-  int y = 0, mo = 0, d = 0, h = 0, mi = 0, n = 0;
-  double s = 0;
-  const char* p = text.c_str();
-  if (std::sscanf(p, "%4d-%2d-%2d%n", &y, &mo, &d, &n) == 3 && n == 10) {
-    if (mo < 1 || mo > 12 || d < 1 || d > 31) return false;
-    days =
-        static_cast<double>(DaysFromCivil(y, static_cast<unsigned>(mo), static_cast<unsigned>(d)));
-    p += n;
-    if (*p == 0) return true;
-    if (*p != ' ' && *p != 'T') return false;
-    ++p;
-  } else {
-    days = 0;
-  }
-  n = 0;
-  int got = std::sscanf(p, "%2d:%2d%n:%lf%n", &h, &mi, &n, &s, &n);
-  if (got < 2 || p[n] != 0 || h > 23 || mi > 59 || s < 0 || s >= 60) return false;
-  days += (h * 3600 + mi * 60 + s) / 86400.0;
-  return true;
+// SQLite's date texts "YYYY-MM-DD[ HH:MM[:SS[.SSS]]]" as days since 1899-12-30: the
+// missing tail is completed and the text read like the host's document dates. False for
+// anything that is no date.
+bool DateTextToDays(std::string text, double& days) {
+  static const std::string kFull = "1899-12-30T00:00:00.000";
+  if (text.size() < 10 || text.size() > kFull.size()) return false;
+  text += kFull.substr(text.size());
+  days = JsonDateToDateTime(text);
+  return days != 0;
 }
 
 bool Contains(const std::string& upper, const char* part) {
@@ -143,7 +120,7 @@ void PutCell(TValueWriter& out, const VdsColumn& col, const VdsCell& c) {
     case TValueKind::DateTime:
       if (c.Class == SQLITE_INTEGER || c.Class == SQLITE_FLOAT) {
         days = c.Class == SQLITE_INTEGER ? static_cast<double>(c.Int) : c.Real;
-      } else if (!ParseIsoDateTime(c.Bytes, days)) {
+      } else if (!DateTextToDays(c.Bytes, days)) {
         out.WriteBoolean(true);  // no date in it
         return;
       }
