@@ -8,8 +8,12 @@
 
 #include "docdata/Cp1252.h"
 #include "hostlink/BinaryStreamFormat.h"
+#include "hostlink/HostCommands.h"
+#include "hostlink/MVTempDir.h"
+#include "hostlink/RemoteQuery.h"
 #include "hostlink/VirtualDataSet.h"
 #include "platform/Platform.h"
+#include "tests/support/CommandServer.h"
 #include "tests/support/TempDir.h"
 #include "tools/hostsim/VdsWriter.h"
 
@@ -193,6 +197,52 @@ TEST(VdsWriter, FailuresLeaveNoFileAndAnswerTheMessage) {
     EXPECT_EQ(AnswerQueryRequest(db.get(), c.request), c.answer) << c.request;
     EXPECT_EQ(FileExists(path), c.file) << c.request;
   }
+}
+
+// The tool's query against this writer over a real socket: what the host's database holds
+// arrives in the tool's data set, and the result file is gone afterwards.
+TEST(VdsWriter, RemoteQueryEndToEnd) {
+  test::ScopedTempFolder temp;
+  test::ScopedNumberFormat fmt(',', '.');
+  SetCachedServerName("");
+  ASSERT_TRUE(WriteWholeFile(ServerListFileName(), "Host\r\n"));
+  Db db;
+  db.Exec("CREATE TABLE Auftraege(ID INTEGER, Betrag CURRENCY, Name TEXT, Datas BLOB)");
+  std::string all;
+  for (int i = 0; i < 256; ++i) all += static_cast<char>(i);
+  sqlite3_stmt* st = nullptr;
+  ASSERT_EQ(sqlite3_prepare_v2(db.get(), "INSERT INTO Auftraege VALUES(12, 1.23456, ?, ?)", -1, &st,
+                               nullptr),
+            SQLITE_OK);
+  sqlite3_bind_text(st, 1, "Gr\xC3\xBC\xC3\x9F\xE2\x82\xAC", -1, SQLITE_STATIC);
+  sqlite3_bind_blob(st, 2, all.data(), static_cast<int>(all.size()), SQLITE_STATIC);
+  ASSERT_EQ(sqlite3_step(st), SQLITE_DONE);
+  sqlite3_finalize(st);
+
+  std::vector<std::string> paths;
+  test::ScriptedServer host(
+      PipeSocketFolder() + "Host",
+      test::CommandScript([&](const std::string& command, const std::string& data) {
+        if (command != "ANYQUERY") return std::string();
+        paths.push_back(data.substr(data.rfind('\x08') + 1));
+        return AnswerQueryRequest(db.get(), data);
+      }));
+  std::string error;
+  auto ds =
+      RunRemoteQuery("SELECT ID,Betrag,Name,datas FROM Auftraege where ID in (12)", "/db", error);
+  EXPECT_EQ(error, "");
+  ASSERT_FALSE(ds->Eof());
+  EXPECT_EQ(ds->FieldByName("id").AsInteger(), 12);
+  EXPECT_EQ(ds->FieldByName("betrag").AsString(), "1,2346");
+  EXPECT_EQ(ds->FieldByName("NAME").AsString(), "Gr\xFC\xDF\x80");
+  EXPECT_EQ(ds->FieldByName("DATAS").AsString(), all);
+  ds->Next();
+  EXPECT_TRUE(ds->Eof());
+
+  ds = RunRemoteQuery("SELECT * FROM Rechnungen", "/db", error);
+  EXPECT_EQ(error, "Error: no such table: Rechnungen");
+  ASSERT_EQ(paths.size(), 2u);
+  for (const auto& p : paths) EXPECT_FALSE(FileExists(p)) << p;
 }
 
 }  // namespace
