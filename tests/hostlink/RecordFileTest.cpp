@@ -270,13 +270,6 @@ TEST(RecordFile, RecordsNullsAndRepeatedGroups) {
   EXPECT_TRUE(ds.Eof());
 }
 
-TEST(RecordFile, TextThatIsNoIntegerRaisesOnAsInteger) {
-  TVirtualDataSet ds;
-  ds.SetFieldDefsFromText("t,1,3\r\n");
-  Load(ds, Bytes().head().rec().u8(8).u8(6).u8(3).raw("1x2").end().end().b);
-  EXPECT_THROW(ds.FieldByName("t").AsInteger(), Exception);
-}
-
 struct ErrorCase {
   const char* name;
   const char* fields;
