@@ -277,23 +277,10 @@ class DatasReader {
       row.longText = NormalizeLongText(text_);
     }
     if (touched_.empty()) return;
-    int last = 0;
-    size_t total = 0;
-    for (int c : touched_) last = std::max(last, c);
-    for (int c = 0; c <= last; ++c) total += Touched(c) ? cells_[c].size() : 0;
-    row.cells.reserve(total);
-    row.ends.resize(last + 1);
-    for (int c = 0; c <= last; ++c) {
-      if (Touched(c)) row.cells.append(cells_[c]);
-      row.ends[c] = static_cast<uint32_t>(row.cells.size());
-    }
+    size_t count = 0;
+    for (int c : touched_) count = std::max<size_t>(count, c + 1);
+    TDataGrid::SetRowCells(row, cells_, count);
     for (int c : touched_) cells_[c].clear();
-  }
-
-  bool Touched(int c) const {
-    for (int t : touched_)
-      if (t == c) return true;
-    return false;
   }
 
   TDataGrid& grid_;
@@ -408,9 +395,15 @@ std::string_view TDataGrid::Cell(int col, int row) const {
   const Row* r = RowAt(row);
   if (!r) return {};
   if (col == -2) return r->longText;
-  if (col < 0 || col >= static_cast<int>(r->ends.size())) return {};
-  uint32_t begin = col == 0 ? 0 : r->ends[col - 1];
-  return std::string_view(r->cells).substr(begin, r->ends[col] - begin);
+  const std::string& s = r->cells;
+  uint32_t count = 0;
+  if (col < 0 || s.size() < 4) return {};
+  std::memcpy(&count, s.data(), 4);
+  if (static_cast<uint32_t>(col) >= count) return {};
+  uint32_t begin = 0, end = 0;
+  if (col > 0) std::memcpy(&begin, s.data() + 4 * col, 4);
+  std::memcpy(&end, s.data() + 4 * (col + 1), 4);
+  return std::string_view(s).substr(4 + 4 * size_t{count} + begin, end - begin);
 }
 
 void TDataGrid::SetCell(int col, int row, std::string_view text) {
@@ -421,14 +414,26 @@ void TDataGrid::SetCell(int col, int row, std::string_view text) {
   }
   if (col < 0) return;
   Row& r = MutableRow(row);
-  std::vector<std::string> cells(std::max<size_t>(r.ends.size(), col + 1));
-  for (size_t c = 0; c < r.ends.size(); ++c) cells[c] = Cell(static_cast<int>(c), row);
+  uint32_t count = 0;
+  if (r.cells.size() >= 4) std::memcpy(&count, r.cells.data(), 4);
+  std::vector<std::string> cells(std::max<size_t>(count, col + 1));
+  for (size_t c = 0; c < count; ++c) cells[c] = Cell(static_cast<int>(c), row);
   cells[col] = text;
-  r.cells.clear();
-  r.ends.clear();
-  for (const auto& c : cells) {
-    r.cells += c;
-    r.ends.push_back(static_cast<uint32_t>(r.cells.size()));
+  SetRowCells(r, cells, cells.size());
+}
+
+void TDataGrid::SetRowCells(Row& row, const std::vector<std::string>& cells, size_t count) {
+  size_t total = 4 + 4 * count;
+  for (size_t c = 0; c < count; ++c) total += cells[c].size();
+  std::string& s = row.cells;
+  s.resize(total);
+  uint32_t n = static_cast<uint32_t>(count), end = 0;
+  std::memcpy(s.data(), &n, 4);
+  char* text = s.data() + 4 + 4 * count;
+  for (size_t c = 0; c < count; ++c) {
+    std::memcpy(text + end, cells[c].data(), cells[c].size());
+    end += static_cast<uint32_t>(cells[c].size());
+    std::memcpy(s.data() + 4 + 4 * c, &end, 4);
   }
 }
 

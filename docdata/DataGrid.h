@@ -64,12 +64,15 @@ class TDataGrid {
 
  private:
   friend class DatasReader;
+  // One allocation holds all cells of a row: a count n, the n end offsets of the cell
+  // texts (uint32, little or big endian as the machine has it), then the texts back to
+  // back. Cells from n on are empty.
   struct Row {
-    std::string cells;           // the cell texts back to back
-    std::vector<uint32_t> ends;  // end of cell i in `cells`; later cells are empty
+    std::string cells;
     std::string longText;
     std::string l2;
   };
+  static void SetRowCells(Row& row, const std::vector<std::string>& cells, size_t count);
   const Row* RowAt(int row) const;
   Row& MutableRow(int row);
   void MergeColumns(TDataGridColumns& read);
