@@ -134,6 +134,10 @@ void ReplaceDecimalSeparators(std::string& s, char sep) {
 }  // namespace
 
 void UnescapeField(std::string_view field, std::string& out) {
+  if (field.empty()) {  // the view may have no data pointer at all
+    out.clear();
+    return;
+  }
   const void* pct = std::memchr(field.data(), '%', field.size());
   if (!pct) {
     out.assign(field);

@@ -55,6 +55,8 @@ extern const char* const kStreamReadError;  // "Stream-Read-Fehler"
 class TValueReader {
  public:
   explicit TValueReader(std::string_view bytes, std::string endMessage = kStreamReadError);
+  // The reader keeps a view: a temporary string would be gone before the first read.
+  TValueReader(std::string&& bytes, std::string endMessage = kStreamReadError) = delete;
 
   size_t Position() const { return pos_; }
   size_t Size() const { return bytes_.size(); }

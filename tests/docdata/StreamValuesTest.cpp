@@ -28,7 +28,8 @@ TEST(StreamValues, PayloadsByTag) {
     EXPECT_EQ(v, c.value);
     EXPECT_TRUE(r.AtEnd());
   }
-  TValueReader r("\x10\x40\xE2\x01\x00\x00\x00\x00\x00\x06\x01x"s);  // currency 12.3456
+  const std::string currency = "\x10\x40\xE2\x01\x00\x00\x00\x00\x00\x06\x01x"s;  // 12.3456
+  TValueReader r(currency);
   long double f = 0;
   ASSERT_TRUE(r.ReadFloatPayload(r.ReadValueType(), f));
   EXPECT_DOUBLE_EQ(static_cast<double>(f), 12.3456);
@@ -87,7 +88,8 @@ TEST(StreamValues, ReadsAreBoundedAndUseTheCallersMessage) {
   TValueReader r(nested);
   ASSERT_TRUE(r.SkipPayload(r.ReadValueType()));
   EXPECT_EQ(r.ReadValueType(), ValueType::True);
-  TValueReader bad("\x15"s);
+  const std::string unknown = "\x15";
+  TValueReader bad(unknown);
   EXPECT_FALSE(bad.SkipPayload(bad.ReadValueType()));
 }
 
