@@ -131,8 +131,8 @@ void ReplaceDecimalSeparators(std::string& s, char sep) {
     if (c == '.') c = sep;
 }
 
-}  // namespace
-
+// "%%", "%0", "%c" and "%n" as UnescapeFieldText (CSVReader.h) resolves them, but into a
+// buffer the caller reuses: the rows text has millions of fields.
 void UnescapeField(std::string_view field, std::string& out) {
   if (field.empty()) {  // the view may have no data pointer at all
     out.clear();
@@ -173,6 +173,8 @@ void UnescapeField(std::string_view field, std::string& out) {
     }
   }
 }
+
+}  // namespace
 
 std::string NormalizeLongText(std::string_view text) {
   std::string out;

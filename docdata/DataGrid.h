@@ -83,9 +83,6 @@ class TDataGrid {
 
 // The long-text rule on its own (see SetLongText).
 std::string NormalizeLongText(std::string_view text);
-// Resolves "%%", "%0", "%c" and "%n"; any other "%x" stays as it is, a "%" at the very
-// end is dropped.
-void UnescapeField(std::string_view field, std::string& out);
 
 enum class StoredTableStatus {
   Loaded,   // `table` holds the positions
