@@ -55,8 +55,12 @@ std::string NewGuidText() {
   return out;
 }
 
-int CurrentProcessId() { return static_cast<int>(getpid()); }
-int ParentProcessId() { return static_cast<int>(getppid()); }
+int CurrentProcessId() {
+  return static_cast<int>(getpid());
+}
+int ParentProcessId() {
+  return static_cast<int>(getppid());
+}
 
 void SleepMs(int milliseconds) {
   if (milliseconds > 0) std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
@@ -67,7 +71,7 @@ bool EnsurePrivateDir(const std::string& path) {
   std::string p = path;
   while (p.size() > 1 && p.back() == '/') p.pop_back();
   if (mkdir(p.c_str(), 0700) != 0 && errno != EEXIST) return false;
-  struct stat st{};
+  struct stat st {};
   if (lstat(p.c_str(), &st) != 0) return false;
   if (!S_ISDIR(st.st_mode)) return false;
   if (st.st_uid != geteuid()) return false;
@@ -100,16 +104,18 @@ bool WriteWholeFile(const std::string& path, const std::string& data) {
 }
 
 bool FileExists(const std::string& path) {
-  struct stat st{};
+  struct stat st {};
   return stat(path.c_str(), &st) == 0;
 }
 
 bool IsRegularFile(const std::string& path) {
-  struct stat st{};
+  struct stat st {};
   return lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-bool DeleteFile(const std::string& path) { return unlink(path.c_str()) == 0; }
+bool DeleteFile(const std::string& path) {
+  return unlink(path.c_str()) == 0;
+}
 
 std::string AbsolutePath(const std::string& path) {
   if (path.empty() || path[0] == '/') return path;
