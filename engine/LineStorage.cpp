@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "docdata/Cp1252.h"
+#include "docdata/MVJSONObject.h"
 #include "docdata/NumberFormat.h"
 
 namespace dz {
@@ -56,6 +57,17 @@ LineEntry& TLineStorage::Add(const DocumentRef& ref, std::unique_ptr<TDataGridLi
   entries_.push_back(std::move(e));
   if (indexed_) IndexEntry(Count() - 1);
   return *entries_.back();
+}
+
+LineEntry& TLineStorage::AddFromPosition(const DocumentRef& ref, TJsonValue& position) {
+  auto line = std::make_unique<TDataGridLine>();
+  FillLineFromPosition(position, *line);
+  return Add(ref, std::move(line));
+}
+
+LineEntry& TLineStorage::AddFromRow(const DocumentRef& ref, const TDataGrid& table,
+                                    const TColumnIndexRecord& index, int row) {
+  return Add(ref, RowToLine(table, index, row));
 }
 
 LineEntry& TLineStorage::AddWithQuantity(const DocumentRef& ref, const std::string& quantity,

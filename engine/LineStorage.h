@@ -13,8 +13,11 @@
 #include <vector>
 
 #include "docdata/DataGridLine.h"
+#include "docdata/RowConversion.h"
 
 namespace dz {
+
+class TJsonValue;
 
 struct DocumentRef {
   std::string Number;  // document number text; for merged entries a blank-separated list
@@ -45,6 +48,13 @@ class TLineStorage {
   // Appends an entry for `line` (taken over) with a copy of `ref`; the line's numbers are
   // normalised first. Difference 0, matched 0.
   LineEntry& Add(const DocumentRef& ref, std::unique_ptr<TDataGridLine> line);
+
+  // A position of the host document: the line by the document's key mapping (DM false,
+  // Isnetto true), numbers normalised. Raises the JSON value errors of the mapping.
+  LineEntry& AddFromPosition(const DocumentRef& ref, TJsonValue& position);
+  // Row `row` of a loaded stored table, by the row conversion, numbers normalised.
+  LineEntry& AddFromRow(const DocumentRef& ref, const TDataGrid& table,
+                        const TColumnIndexRecord& index, int row);
 
   // A new entry with a copy of `ref` and a copy of `line`, whose quantity becomes `quantity`
   // (unchanged text). The difference N(line.Stueck) - N(quantity), rounded to a double,

@@ -2,6 +2,7 @@
 
 #include <random>
 
+#include "docdata/FastJSON.h"
 #include "docdata/NumberFormat.h"
 #include "engine/LineStorage.h"
 #include "tests/support/TempDir.h"
@@ -134,6 +135,22 @@ TEST(LineStorage, AddNormalisesNumbers) {
   s.Add(Doc("A"), std::move(l));
   EXPECT_EQ(s.Entry(0).Line->Stueck, "12,5");
   EXPECT_EQ(s.Entry(0).Line->Einzelbetrag, "1,5");
+}
+
+TEST(LineStorage, AddFromDocumentPosition) {
+  test::ScopedNumberFormat f;
+  TFastJSON json;
+  json.Parse(R"({"Parts":[{"Quantity":" 2.5 ","Description1":"Kabel","User":"X","Total":"1.5"}]})");
+  TLineStorage s;
+  s.AddFromPosition(Doc("R-1"), json.Member("Parts").AsArray().Item(0));
+  const TDataGridLine& l = *s.Entry(0).Line;
+  EXPECT_EQ(l.Stueck, "2,5");
+  EXPECT_EQ(l.SummeBetrag, "1,5");
+  EXPECT_EQ(l.Bezeichnung1, "Kabel");
+  EXPECT_EQ(l.ExtraData, "X");
+  EXPECT_TRUE(l.Isnetto);
+  EXPECT_FALSE(l.DM);
+  EXPECT_EQ(s.Entry(0).Ref.Number, "R-1");
 }
 
 // The indexed search must give exactly what the plain walk gives, entry and index, on
