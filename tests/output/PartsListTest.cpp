@@ -4,7 +4,6 @@
 #include <vector>
 
 #include "output/PartsList.h"
-#include "tests/support/TempDir.h"
 
 namespace dz {
 namespace {
@@ -52,21 +51,6 @@ TEST(PartsList, Records) {
        {{"0", "1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "11"}}},
   };
   for (const auto& c : cases) EXPECT_EQ(Records(c.text), c.expected) << c.what;
-}
-
-TEST(PartsList, UsedFieldsAndNumbers) {
-  test::ScopedNumberFormat fmt;
-  const auto parts = ReadPartsList(";2,5;;Text;;N-1;4;;;1.1\r\n;x;;;;;3,0");
-  ASSERT_EQ(parts.size(), 2u);
-  EXPECT_EQ(parts[0].Position, "1.1");
-  EXPECT_EQ(parts[0].Text, "Text");
-  EXPECT_EQ(parts[0].Nummer, "N-1");
-  EXPECT_EQ(parts[0].Menge, 2.5L);
-  EXPECT_EQ(parts[0].Preis, 4.0L);
-  EXPECT_EQ(parts[0].Total(), 10.0L);
-  EXPECT_EQ(parts[1].Menge, 0.0L);  // no number
-  EXPECT_EQ(parts[1].Preis, 3.0L);
-  EXPECT_EQ(parts[1].Total(), 0.0L);
 }
 
 }  // namespace
