@@ -671,6 +671,20 @@ void TViewDataGrid::keyPressEvent(QKeyEvent* event) {
     AddToSelection(current);
   }
   viewport()->update();
+  // Only the moving keys belong to the grid; the rest go on to the window (F5, Escape).
+  switch (event->key()) {
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+    case Qt::Key_Home:
+    case Qt::Key_End:
+      break;
+    default:
+      event->ignore();
+  }
   if (currentIndex() != before) emit Click();
 }
 

@@ -339,6 +339,27 @@ class ViewDataGridTest : public QObject {
     }
   }
 
+  void KeysTheGridDoesNotUseReachTheWindow() {
+    QWidget window;
+    G* grid = new G(&window);
+    grid->CreateColumns(400);
+    grid->Model()->AppendRows(3);
+    struct Recorder : QObject {
+      std::vector<int> keys;
+      bool eventFilter(QObject*, QEvent* e) override {
+        const auto* key = static_cast<QKeyEvent*>(e);
+        if (e->type() == QEvent::KeyPress && key->key() != Qt::Key_Control)
+          keys.push_back(key->key());
+        return false;
+      }
+    } recorder;
+    window.installEventFilter(&recorder);
+    for (Qt::Key key : {Qt::Key_Escape, Qt::Key_F5, Qt::Key_A, Qt::Key_Down})
+      QTest::keyClick(grid, key);
+    QTest::keyClick(grid, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(recorder.keys, (std::vector<int>{Qt::Key_Escape, Qt::Key_F5, Qt::Key_A, Qt::Key_C}));
+  }
+
   void WheelMovesCurrentRowOnly() {
     Run run;
     ShownGrid g(200);
