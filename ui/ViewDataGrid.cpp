@@ -500,6 +500,13 @@ std::vector<TDataGridLine*> TViewDataGrid::SelectedLines() const {
   return lines;
 }
 
+std::vector<TDataGridLine*> TViewDataGrid::LinesOfRows(const std::vector<int>& rows) const {
+  std::vector<TDataGridLine*> lines;
+  lines.reserve(rows.size());
+  for (int row : rows) lines.push_back(LineOfRow(row));
+  return lines;
+}
+
 void TViewDataGrid::SelectRowsHit(const TEdgeRect& rect) {
   // Rows reach from the left edge of column 1 to the right edge of the last visible
   // column; the rectangle hits a row when they overlap or touch.

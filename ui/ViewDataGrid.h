@@ -29,7 +29,9 @@
 //   grid->CreateColumns(panel->width());  grid->Scale(1.2);  grid->FitColumns();
 //   connect(grid, &TViewDataGrid::Click, ...) -> info label := grid->HandleRowClick();
 //   on a finished load: grid->Clear(); free old storages; sections = grid->Fill(...);
-//   copy / send: grid->SelectedLines(), grid->SelectionOrder(), grid->CurrentLine().
+//   copy: CopySelectedLines(grid->LinesOfRows(grid->SelectedRows()), ...)
+//   send: SendSelection(grid->LinesOfRows(grid->SelectionOrder()), grid->CurrentLine())
+//   menu jumps: grid->SetCurrentCell(grid->CurrentCol(), sections.Source) etc.
 
 #include <QTableView>
 #include <cstdint>
@@ -167,6 +169,9 @@ class TViewDataGrid : public QTableView {
   // The lines of the selected rows in row order; rows without a line are left out. The
   // lines belong to the storages (see above).
   std::vector<TDataGridLine*> SelectedLines() const;
+  // The line of each of `rows`, in that order, nullptr for a row without one; e.g.
+  // LinesOfRows(SelectionOrder()) for sending, LinesOfRows(SelectedRows()) for copying.
+  std::vector<TDataGridLine*> LinesOfRows(const std::vector<int>& rows) const;
 
   // --- Range marker ----------------------------------------------------------------
   // Red bracket in column 0 from row `start` down to row `end`; (0, 0) removes it.

@@ -284,6 +284,13 @@ class ViewDataGridTest : public QObject {
     QCOMPARE(g.grid.SelectionOrder(), (Rows{7, 3, 5}));
     QCOMPARE(g.grid.SelectedLines().size(), size_t(3));
     QCOMPARE(g.grid.SelectedLines().front(), g.grid.LineOfRow(3));
+    // Rows without a line stay in the list for sending, as empty places.
+    g.grid.AddToSelection(4);
+    const std::vector<TDataGridLine*> sent = g.grid.LinesOfRows(g.grid.SelectionOrder());
+    QCOMPARE(sent.size(), size_t(4));
+    QCOMPARE(sent[0], g.grid.LineOfRow(7));
+    QVERIFY(sent[3] == nullptr);
+    QCOMPARE(g.grid.SelectedLines().size(), size_t(3));
   }
 
   void CtrlClickToggles() {
