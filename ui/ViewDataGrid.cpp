@@ -420,12 +420,18 @@ int TViewDataGrid::AddSection(TLineStorage& storage, const char* image, const ch
 
 // --- References ---------------------------------------------------------------------
 
-LineEntry* TViewDataGrid::EntryOfRow(int row) const {
-  if (FRoles.Link < 0) return nullptr;
+// The object a reference cell numbers in its table; nullptr for an empty cell, a text that
+// is no number, or a number the table does not have.
+template <typename T>
+T* TViewDataGrid::Resolve(const std::vector<T*>& table, int col, int row) const {
   int id;
-  if (!ParseInt(Cell(FRoles.Link, row), id) || id < 0 || static_cast<size_t>(id) >= FLinks.size())
+  if (col < 0 || !ParseInt(Cell(col, row), id) || id < 0 || static_cast<size_t>(id) >= table.size())
     return nullptr;
-  return FLinks[static_cast<size_t>(id)];
+  return table[static_cast<size_t>(id)];
+}
+
+LineEntry* TViewDataGrid::EntryOfRow(int row) const {
+  return Resolve(FLinks, FRoles.Link, row);
 }
 
 TDataGridLine* TViewDataGrid::LineOfRow(int row) const {
@@ -434,11 +440,7 @@ TDataGridLine* TViewDataGrid::LineOfRow(int row) const {
 }
 
 TLineStorage* TViewDataGrid::StorageOfRow(int row) const {
-  if (FRoles.Range < 0) return nullptr;
-  int id;
-  if (!ParseInt(Cell(FRoles.Range, row), id) || id < 0 || static_cast<size_t>(id) >= FRanges.size())
-    return nullptr;
-  return FRanges[static_cast<size_t>(id)];
+  return Resolve(FRanges, FRoles.Range, row);
 }
 
 // --- Selection ----------------------------------------------------------------------

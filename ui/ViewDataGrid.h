@@ -234,6 +234,8 @@ class TViewDataGrid : public QTableView {
         Unit = -1, Info = -1, Link = -1, Range = -1;
   };
 
+  template <typename T>
+  T* Resolve(const std::vector<T*>& table, int col, int row) const;
   void UpdateRoles();
   void ApplyColumnWidth(int col);
   void PressAt(QMouseEvent* event);
