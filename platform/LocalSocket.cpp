@@ -202,6 +202,14 @@ void LocalListener::Wake() {
   }
 }
 
+void LocalListener::WaitUntilWoken(int stopFd) {
+  for (;;) {
+    pollfd p[2] = {{wakeRead_, POLLIN, 0}, {stopFd, POLLIN, 0}};
+    int r = poll(p, stopFd >= 0 ? 2 : 1, -1);
+    if (r > 0 || (r < 0 && errno != EINTR)) return;
+  }
+}
+
 void LocalListener::Close() {
   if (fd_ < 0) return;
   close(fd_);

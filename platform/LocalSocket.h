@@ -81,6 +81,9 @@ class LocalListener {
   // from signal handlers.
   void Wake();
 
+  // Blocks until Wake() is called or `stopFd` (if >= 0) becomes readable or is closed.
+  void WaitUntilWoken(int stopFd = -1);
+
   // Stops listening and removes the socket file (only if it is still ours).
   void Close();
 

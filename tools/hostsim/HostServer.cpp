@@ -1,5 +1,6 @@
 #include "tools/hostsim/HostServer.h"
 
+#include <algorithm>
 #include <fstream>
 
 #include "docdata/Cp1252.h"
@@ -74,20 +75,38 @@ bool HostServer::Start(std::string* error) {
 }
 
 void HostServer::Run(int stopFd) {
-  while (listener_.Listening()) {
-    std::unique_ptr<SocketChannel> channel = listener_.Accept(stopFd, options_.replyTimeoutMs);
-    if (!channel) break;
-    ReapConnections(false);
-    auto c = std::make_unique<Connection>();
-    c->channel = std::move(channel);
-    Connection* raw = c.get();
-    c->thread = std::thread([this, raw] {
-      Serve(*raw->channel);
-      raw->done = true;
-    });
-    connections_.push_back(std::move(c));
+  if (!listener_.Listening()) return;
+  {
+    std::lock_guard<std::mutex> lock(activeLock_);
+    stopping_ = false;
   }
+  std::vector<std::thread> instances;
+  for (int i = 0; i < std::max(1, options_.instances); ++i)
+    instances.emplace_back([this, stopFd] { Instance(stopFd); });
+  listener_.WaitUntilWoken(stopFd);
+  listener_.Wake();  // every instance's Accept returns from now on
+  {
+    std::lock_guard<std::mutex> lock(activeLock_);
+    stopping_ = true;
+    for (SocketChannel* c : active_) c->Shutdown();
+  }
+  for (std::thread& t : instances) t.join();
   Finish();
+}
+
+void HostServer::Instance(int stopFd) {
+  for (;;) {
+    std::unique_ptr<SocketChannel> channel = listener_.Accept(stopFd, options_.replyTimeoutMs);
+    if (!channel) return;
+    {
+      std::lock_guard<std::mutex> lock(activeLock_);
+      if (stopping_) return;
+      active_.push_back(channel.get());
+    }
+    Serve(*channel);
+    std::lock_guard<std::mutex> lock(activeLock_);
+    active_.erase(std::find(active_.begin(), active_.end(), channel.get()));
+  }
 }
 
 void HostServer::Stop() {
@@ -101,20 +120,6 @@ void HostServer::Finish() {
     registered_ = false;
   }
   listener_.Close();
-  ReapConnections(true);
-}
-
-void HostServer::ReapConnections(bool all) {
-  for (auto it = connections_.begin(); it != connections_.end();) {
-    Connection& c = **it;
-    if (all || c.done) {
-      if (all) c.channel->Shutdown();
-      c.thread.join();
-      it = connections_.erase(it);
-    } else {
-      ++it;
-    }
-  }
 }
 
 void HostServer::Serve(SocketChannel& channel) {

@@ -1,8 +1,9 @@
 #pragma once
 // HostServer: the pipe server of the host stand-in. It listens under its server name,
 // registers that name in the server list while it serves, and answers each request by
-// the handler registered for its "COMMAND". Connections are served in parallel, several
-// requests per connection until the client's farewell.
+// the handler registered for its "COMMAND". Like the host's pipe server it has a fixed
+// number of instances (threads), each taking the next waiting connection and serving it
+// to the client's farewell; when all are busy, clients wait in the socket's queue.
 //
 // Built-in commands: "SERVERPROCESS", "DBPATH", "GETJSON", "CANPOSTJSON",
 // "MARVELLAMETRICS", "OUTDATA". More are added with Handle(); an unknown command is
@@ -15,12 +16,12 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
-#include <list>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "platform/LocalSocket.h"
 #include "tools/hostsim/OpenDocument.h"
@@ -47,6 +48,7 @@ struct HostServerOptions {
   int processId = 0;        // answered to "SERVERPROCESS"; 0 = this process
   std::string journalFile;  // one line per request when set
   int replyTimeoutMs = 60000;
+  int instances = 4;  // connections served at the same time
 };
 
 class HostServer {
@@ -77,14 +79,9 @@ class HostServer {
   const std::string& SocketPath() const { return listener_.Path(); }
 
  private:
-  struct Connection {
-    std::unique_ptr<SocketChannel> channel;
-    std::thread thread;
-    std::atomic<bool> done{false};
-  };
+  void Instance(int stopFd);
   void Serve(SocketChannel& channel);
   void Journal(const HostRequest& request);
-  void ReapConnections(bool all);
   void Finish();
 
   HostServerOptions options_;
@@ -94,7 +91,10 @@ class HostServer {
   std::mutex handlersLock_;
   std::map<std::string, HostHandler> handlers_;
   std::mutex journalLock_;
-  std::list<std::unique_ptr<Connection>> connections_;
+  // The connections being served, so that stopping can end them.
+  std::mutex activeLock_;
+  std::vector<SocketChannel*> active_;
+  bool stopping_ = false;
 };
 
 }  // namespace dz::hostsim

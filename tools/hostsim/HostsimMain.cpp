@@ -102,6 +102,8 @@ Options of serve:
                        for the host that started a tool
   --journal FILE       append a line per request: command, index, SYNC, data size (tabs)
   --reply-timeout MS   give up on a connection silent for MS milliseconds (default 60000)
+  --instances N        connections served at the same time (default 4); further clients
+                       wait in the queue, and find the server busy when that is full too
   --ready-fd N         write "ready <pid>" and a line feed to descriptor N once serving
   --stop-fd N          stop when descriptor N becomes readable or its writer closes it
   --help               show this text
@@ -151,6 +153,9 @@ bool ParseServeOptions(const std::vector<std::string>& args, ServeOptions& o, st
       if (!value(o.server.journalFile)) return fail("--journal needs a file");
     } else if (a == "--reply-timeout") {
       if (!number(o.server.replyTimeoutMs)) return fail("--reply-timeout needs milliseconds");
+    } else if (a == "--instances") {
+      if (!number(o.server.instances) || o.server.instances < 1 || o.server.instances > 256)
+        return fail("--instances needs a number from 1 to 256");
     } else if (a == "--ready-fd") {
       if (!number(o.readyFd) || !DescriptorIsOpen(o.readyFd))
         return fail("--ready-fd needs an open descriptor");

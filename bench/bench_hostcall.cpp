@@ -1,0 +1,174 @@
+// One host call ("DBPATH" against a running hostsim: connect, request, reply, farewell,
+// close) against a raw socket round trip that moves the same bytes, both timed in this
+// run. The raw side is this program started again as a minimal server that only counts
+// bytes, so that both servers are separate processes.
+//
+//   bench_hostcall [rounds]
+//
+// Both are timed in alternating rounds of 50 calls; the fastest round of each counts.
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "docdata/Cp1252.h"
+#include "hostlink/HostCommands.h"
+#include "hostlink/MVTempDir.h"
+#include "hostlink/MessageData.h"
+#include "platform/ChildProcess.h"
+#include "platform/LocalSocket.h"
+#include "platform/Platform.h"
+#include "platform/StopSignal.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// The raw server: per connection, take `requestBytes`, send `replyBytes`, read until the
+// client closes (its farewell).
+int RawServer(const std::string& path, std::size_t requestBytes, std::size_t replyBytes,
+              int readyFd) {
+  int stopFd = dz::InstallStopSignals();
+  dz::LocalListener listener;
+  std::string error;
+  if (!listener.Listen(path, 64, &error)) {
+    std::fprintf(stderr, "raw server: %s\n", error.c_str());
+    return 1;
+  }
+  dz::WriteAndCloseDescriptor(readyFd, "ready\n");
+  std::string in(requestBytes, '\0'), out(replyBytes, 'r');
+  for (;;) {
+    auto c = listener.Accept(stopFd, 10000);
+    if (!c) return 0;
+    if (!dz::ReadExact(*c, in.data(), in.size())) continue;
+    if (!dz::WriteAll(*c, out.data(), out.size())) continue;
+    char rest[64];
+    while (c->Read(rest, sizeof rest) > 0) {
+    }
+  }
+}
+
+struct Server {
+  dz::ChildProcess process;
+  bool Start(const std::string& program, std::vector<std::string> args) {
+    dz::Pipe ready;
+    args.push_back(std::to_string(3));
+    dz::ChildProcess::Options o;
+    o.descriptors = {{ready.WriteEnd(), 3}};
+    o.quiet = true;
+    std::string error;
+    if (!process.Start(program, args, o, &error)) {
+      std::fprintf(stderr, "%s\n", error.c_str());
+      return false;
+    }
+    ready.CloseWrite();
+    std::string line;
+    return ready.ReadLine(line, 30000) && line.rfind("ready", 0) == 0;
+  }
+  ~Server() {
+    process.Terminate();
+    if (!process.Wait(10000)) process.Kill();
+  }
+};
+
+template <class F>
+double MicrosPerCall(int calls, F&& call) {
+  auto start = Clock::now();
+  for (int i = 0; i < calls; ++i) call();
+  return std::chrono::duration<double, std::micro>(Clock::now() - start).count() / calls;
+}
+
+// The fastest round stands for the cost itself: on a shared machine the slower rounds
+// measure the other load.
+double Fastest(const std::vector<double>& v) {
+  return *std::min_element(v.begin(), v.end());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc == 6 && std::string(argv[1]) == "--raw-server")
+    return RawServer(argv[2], std::strtoul(argv[3], nullptr, 10),
+                     std::strtoul(argv[4], nullptr, 10), std::atoi(argv[5]));
+  const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 40;
+  const int callsPerRound = 50;
+
+  namespace fs = std::filesystem;
+  const std::string temp = dz::TempPath() + "dz-bench-" + dz::NewGuidText() + "/";
+  fs::create_directories(temp);
+  setenv("TMPDIR", temp.c_str(), 1);
+  const std::string dbDir = temp + "db";
+  fs::create_directories(dbDir);
+
+  int status = 0;
+  {
+    const std::string program = dz::ProgramDir() + "hostsim";
+    Server host;
+    if (!host.Start(program, {"serve", "--name", "BenchHost", "--dir", dbDir, "--ready-fd"})) {
+      std::fprintf(stderr, "bench_hostcall: %s did not start\n", program.c_str());
+      fs::remove_all(temp);
+      return 1;
+    }
+    // The exact bytes of one call, so that the raw round trip moves as many.
+    dz::MessageDataPtr request = dz::CreateMessageData();
+    request->Data().WriteUnicodeString(u"COMMAND", u"DBPATH");
+    request->Data().WriteInteger(u"INDEX", -1);
+    request->Data().WriteBoolean(u"SYNC", true);
+    dz::MessageDataPtr reply = dz::CreateMessageData();
+    reply->Data().WriteUnicodeString(u"DATA", dz::Cp1252ToUtf16(dbDir));
+    const std::size_t requestBytes = 16 + static_cast<std::size_t>(request->Data().Size());
+    const std::size_t replyBytes = 16 + static_cast<std::size_t>(reply->Data().Size());
+
+    const std::string rawPath = dz::PipeSocketFolder() + "BenchRaw";
+    Server raw;
+    if (!raw.Start(argv[0], {"--raw-server", rawPath, std::to_string(requestBytes),
+                             std::to_string(replyBytes)})) {
+      std::fprintf(stderr, "bench_hostcall: raw server did not start\n");
+      fs::remove_all(temp);
+      return 1;
+    }
+
+    bool ok = true;
+    auto hostCall = [&] {
+      bool answered = false;
+      std::string answer = dz::ReadIPCValueFrom("DBPATH", "BenchHost", "", &answered);
+      if (!answered || answer != dbDir) ok = false;
+    };
+    const std::string out(requestBytes, 'q'), farewell(8, '\xFF');
+    std::string in(replyBytes, '\0');
+    auto rawTrip = [&] {
+      dz::ConnectResult c = dz::ConnectLocalSocket(rawPath);
+      if (c.status != dz::ConnectStatus::Connected ||
+          !dz::WriteAll(*c.channel, out.data(), out.size()) ||
+          !dz::ReadExact(*c.channel, in.data(), in.size())) {
+        ok = false;
+        return;
+      }
+      dz::WriteAll(*c.channel, farewell.data(), farewell.size());
+    };
+
+    MicrosPerCall(100, hostCall);  // warm up both sides
+    MicrosPerCall(100, rawTrip);
+    std::vector<double> hostTimes, rawTimes;
+    for (int r = 0; r < rounds; ++r) {
+      hostTimes.push_back(MicrosPerCall(callsPerRound, hostCall));
+      rawTimes.push_back(MicrosPerCall(callsPerRound, rawTrip));
+    }
+    if (!ok) {
+      std::fprintf(stderr, "bench_hostcall: a call failed\n");
+      status = 1;
+    }
+    const double hostUs = Fastest(hostTimes), floorUs = Fastest(rawTimes);
+    std::printf("host call \"DBPATH\" via hostsim: %.1f us per call (%zu bytes out, %zu back)\n",
+                hostUs, requestBytes, replyBytes);
+    std::printf("raw socket round trip, same bytes: %.1f us\n", floorUs);
+    std::printf("ratio: %.2f (target <= 5)\n", hostUs / floorUs);
+  }
+  std::error_code ec;
+  fs::remove_all(temp, ec);
+  return status;
+}
