@@ -116,7 +116,10 @@ bool TStreamStorage::Scan(const std::u16string_view* wanted, std::int64_t& value
       break;
     }
     std::u16string name = UnitsAt(stream_, namePos, nameBytes);
-    index_.Add(Utf16ToCp1252(name), sizePos);
+    // A received message may carry a name twice; the first entry is the one that counts,
+    // whatever order the values are read in.
+    std::string key = Utf16ToCp1252(name);
+    if (index_.ValueOf(key) < 0) index_.Add(std::move(key), sizePos);
     p = sizePos + 8 + s;
     if (wanted && name == *wanted) {
       valuePos = sizePos + 8;

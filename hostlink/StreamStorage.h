@@ -9,7 +9,8 @@
 // with no header, count, terminator or type tag; a reader must know the kind it expects.
 //
 // A received message is appended raw and indexed lazily: each read scans only as far as
-// it must, indexing every name it passes, and no byte is scanned twice.
+// it must, indexing every name it passes, and no byte is scanned twice. When a received
+// message holds a name twice, the first entry counts, in whatever order values are read.
 //
 // Failures: writing a name that is already there raises dz::Exception; reading never
 // raises (a missing name, or an entry that runs past the end of a damaged message, reads

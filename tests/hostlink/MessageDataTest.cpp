@@ -165,6 +165,20 @@ TEST(MessageData, DamagedRepliesReadAsAbsentBeyondTheDamage) {
   }
 }
 
+TEST(MessageData, ReceivedNameTwiceReadsTheFirstInEveryOrder) {
+  const std::string bytes =
+      TextEntry(u"DATA", u"eins") + TextEntry(u"DATA", u"zwei") + TextEntry(u"Z", u"z");
+  for (bool dataFirst : {true, false}) {
+    TMessageData m;
+    m.Data().AppendRaw(bytes.data(), bytes.size());
+    if (dataFirst) {
+      EXPECT_EQ(m.Data().ReadUnicodeString(u"DATA"), u"eins");
+    }
+    EXPECT_EQ(m.Data().ReadUnicodeString(u"Z"), u"z");
+    EXPECT_EQ(m.Data().ReadUnicodeString(u"DATA"), u"eins") << dataFirst;
+  }
+}
+
 TEST(MessageData, NonAsciiNamesAndTextsRoundTrip) {
   TMessageData m;
   m.Data().WriteUnicodeString(u"Gr\u00f6\u00dfe", u"\u20ac 5 \u00c4");
