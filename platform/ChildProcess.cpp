@@ -168,18 +168,19 @@ bool Pipe::ReadLine(std::string& line, int timeoutMs) {
   }
 }
 
-bool WriteAndCloseDescriptor(int fd, const std::string& text) {
+bool WriteFully(int fd, std::string_view data) {
   std::size_t done = 0;
-  bool ok = true;
-  while (done < text.size()) {
-    ssize_t n = write(fd, text.data() + done, text.size() - done);
+  while (done < data.size()) {
+    ssize_t n = write(fd, data.data() + done, data.size() - done);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      ok = false;
-      break;
-    }
+    if (n <= 0) return false;
     done += static_cast<std::size_t>(n);
   }
+  return true;
+}
+
+bool WriteAndCloseDescriptor(int fd, const std::string& text) {
+  bool ok = WriteFully(fd, text);
   close(fd);
   return ok;
 }

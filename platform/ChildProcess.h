@@ -6,6 +6,7 @@
 // always reaps it, so no test leaves a process or a zombie behind. Failures are values.
 
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -76,6 +77,9 @@ class Pipe {
  private:
   int fds_[2] = {-1, -1};
 };
+
+// Writes all of `data` to the descriptor, going on after short writes; false on failure.
+bool WriteFully(int fd, std::string_view data);
 
 // Writes `text` to the descriptor and closes it: how a server tells whoever started it
 // that it is ready. False when the write failed.

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "platform/ChildProcess.h"
 #include "platform/Platform.h"
 
 namespace dz {
@@ -26,20 +27,10 @@ FileLock::~FileLock() {
 }
 
 bool ReplaceFileAtomically(const std::string& path, const std::string& data) {
-  std::string tmp = path + "." + std::to_string(CurrentProcessId()) + ".tmp";
+  std::string tmp = path + "." + NewGuidText() + ".tmp";
   int fd = open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
   if (fd < 0) return false;
-  std::size_t done = 0;
-  bool ok = true;
-  while (done < data.size()) {
-    ssize_t n = write(fd, data.data() + done, data.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      ok = false;
-      break;
-    }
-    done += static_cast<std::size_t>(n);
-  }
+  bool ok = WriteFully(fd, data);
   if (ok && fsync(fd) != 0) ok = false;
   if (close(fd) != 0) ok = false;
   if (ok && std::rename(tmp.c_str(), path.c_str()) != 0) ok = false;
