@@ -1,28 +1,17 @@
-// Demo entry point for now: decodes the built-in sample stored document and prints its
-// positions.
-#include <cstdio>
+// dirivararez: the number format first, then the report (--report) or, without
+// arguments, the reconciliation of the document open in the host.
+#include <iostream>
+#include <string>
+#include <vector>
 
-#include "docdata/DataGrid.h"
-#include "docdata/Exception.h"
 #include "docdata/NumberFormat.h"
-#include "docdata/SampleDocument.h"
+#include "output/Report.h"
 #include "platform/Platform.h"
 
-int main() {
+int main(int argc, char** argv) {
   dz::InitNumberFormat(dz::ProgramDir());
-  try {
-    const dz::StoredDocument doc = dz::SampleStoredDocument();
-    dz::StoredTable t = dz::LoadStoredTable(doc.columnsFormat, doc.datas);
-    if (t.status != dz::StoredTableStatus::Loaded) {
-      std::fprintf(stderr, "Beispieldokument ohne Positionen\n");
-      return 1;
-    }
-    std::printf("Dirivararez: Beispieldokument (%zu + %zu Bytes komprimiert)\n\n",
-                doc.columnsFormat.size(), doc.datas.size());
-    std::fputs(dz::RenderPositionTable(*t.table).c_str(), stdout);
-  } catch (const dz::Exception& e) {
-    std::fprintf(stderr, "Fehler: %s\n", e.what());
-    return 1;
-  }
-  return 0;
+  std::vector<std::string> args(argv + 1, argv + argc);
+  // Until the window is there, a start without arguments shows the same result as a table.
+  if (args.empty()) args = {"--report", "--format", "text"};
+  return dz::ReportMain(args, std::cout, std::cerr);
 }

@@ -8,6 +8,8 @@
 #include "platform/ChildProcess.h"
 #include "platform/Platform.h"
 #include "platform/StopSignal.h"
+#include "tools/hostsim/DocumentDatabase.h"
+#include "tools/hostsim/SampleCommands.h"
 
 namespace dz::hostsim {
 
@@ -36,6 +38,11 @@ int Serve(const std::vector<std::string>& args, std::ostream& out, std::ostream&
   }
   int stopSignals = InstallStopSignals();
   HostServer server(o.server);
+  ServeDocumentDatabase(server);
+  for (const auto& fixed : o.answers) {
+    const std::string answer = fixed.second;
+    server.Handle(fixed.first, [answer](const HostRequest&) { return answer; });
+  }
   if (!server.Start(&error)) {
     err << "hostsim: " << error << "\n";
     if (o.readyFd >= 0) WriteAndCloseDescriptor(o.readyFd, "failed " + error + "\n");
@@ -73,6 +80,8 @@ struct Subcommand {
 const std::vector<Subcommand>& Subcommands() {
   static const std::vector<Subcommand> table = {
       {"serve", Serve},
+      {"seed", SeedCommand},
+      {"demo", DemoCommand},
   };
   return table;
 }
@@ -84,6 +93,8 @@ std::string HelpText() {
 
 Usage:
   hostsim [serve] [options]   serve as one host pipe server until stopped
+)" + SampleCommandsHelp() +
+         R"(
 
 Each server listens on <temp>/MVTempDir/pipe/NAME (<temp> is $TMPDIR or /tmp), puts NAME
 into <temp>/MVTempDir/MVX-EXCHANGELOCALSERVICE.TXT while it serves and takes it out again
@@ -101,6 +112,8 @@ Options of serve:
   --process-id N       answer SERVERPROCESS with N instead of this process's ID, to stand in
                        for the host that started a tool
   --journal FILE       append a line per request: command, index, SYNC, data size (tabs)
+  --answer CMD=TEXT    answer the command CMD with TEXT instead (repeatable), e.g.
+                       --answer DBPATH= for a host without a database folder
   --reply-timeout MS   give up on a connection silent for MS milliseconds (default 60000)
   --instances N        connections served at the same time (default 4); further clients
                        wait in the queue, and find the server busy when that is full too
@@ -114,7 +127,9 @@ ends its connections, removes its line from the list and its socket, and exits w
 Commands answered: SERVERPROCESS (NAME, character 8, process ID), DBPATH, GETJSON,
 CANPOSTJSON, MARVELLAMETRICS, OUTDATA (appends the parts of the import document to the open
 document and saves it; an import that cannot be merged is kept beside the document as
-FILE.rejected-<GUID>.json). Other commands are answered with empty text.
+FILE.rejected-<GUID>.json), ANYQUERY (runs the SQL on FOLDER/hostsim.sqlite and writes the
+vds record file; an error writes no file and answers the message). Other commands are
+answered with empty text.
 )";
 }
 
@@ -151,6 +166,11 @@ bool ParseServeOptions(const std::vector<std::string>& args, ServeOptions& o, st
       if (!number(o.server.processId)) return fail("--process-id needs a number");
     } else if (a == "--journal") {
       if (!value(o.server.journalFile)) return fail("--journal needs a file");
+    } else if (a == "--answer") {
+      std::string spec;
+      if (!value(spec) || spec.find('=') == std::string::npos || spec.front() == '=')
+        return fail("--answer needs COMMAND=TEXT");
+      o.answers.emplace_back(spec.substr(0, spec.find('=')), spec.substr(spec.find('=') + 1));
     } else if (a == "--reply-timeout") {
       if (!number(o.server.replyTimeoutMs)) return fail("--reply-timeout needs milliseconds");
     } else if (a == "--instances") {

@@ -8,6 +8,7 @@
 
 #include <iosfwd>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tools/hostsim/HostServer.h"
@@ -18,6 +19,9 @@ struct ServeOptions {
   HostServerOptions server;
   int readyFd = -1;  // gets "ready <pid>\n" once serving, then is closed
   int stopFd = -1;   // serving ends when it becomes readable or its writer closes it
+  // Fixed answers that replace a command's own (--answer COMMAND=TEXT), to stand in for a
+  // host that answers oddly.
+  std::vector<std::pair<std::string, std::string>> answers;
 };
 
 // Parses the options of "serve". False with a reason on bad usage.

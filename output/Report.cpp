@@ -1,0 +1,343 @@
+#include "output/Report.h"
+
+#include <charconv>
+#include <cmath>
+#include <exception>
+#include <ostream>
+
+#include "docdata/Cp1252.h"
+#include "docdata/DataGridLine.h"
+#include "hostlink/HostCommands.h"
+#include "output/GridSections.h"
+
+namespace dz {
+
+namespace {
+
+// ---- text table ----
+
+// Columns of the table, as the grid has them after its row marks.
+enum Col { cImage, cPosition, cDescription, cPartNo, cQuantity, cUnit, cInfo, cCount };
+constexpr const char* kTitles[cCount] = {"",      "Position", "Bezeichnung", "Artikelnummer",
+                                         "Menge", "Einheit",  "Auftrag"};
+// Long descriptions would push the other columns off any terminal; they are cut here (the
+// JSON form carries them whole).
+constexpr size_t kMaxWidth = 48;
+
+size_t Width(const std::string& utf8) {
+  size_t n = 0;
+  for (unsigned char c : utf8) n += (c & 0xC0) != 0x80;
+  return n;
+}
+
+// A cell as one terminal line: each run of control characters (the line breaks of a long
+// description) becomes one blank; too long a text is cut with an ellipsis.
+std::string CellText(const std::string& eightBit) {
+  std::string flat;
+  for (char c : eightBit) {
+    const bool control = static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
+    if (!control)
+      flat += c;
+    else if (flat.empty() || flat.back() != ' ')
+      flat += ' ';
+  }
+  std::string utf8 = Cp1252ToUtf8(flat);
+  if (Width(utf8) <= kMaxWidth) return utf8;
+  std::string cut;
+  size_t n = 0;
+  for (size_t i = 0; i < utf8.size(); ++i) {
+    unsigned char c = static_cast<unsigned char>(utf8[i]);
+    if ((c & 0xC0) != 0x80 && ++n == kMaxWidth) break;
+    cut += utf8[i];
+  }
+  return cut + "\xE2\x80\xA6";  // …
+}
+
+const char* ImageSymbol(const std::string& image) {
+  if (image == "2") return "\xE2\x9C\x97";  // ✗ not invoiced
+  if (image == "1") return "\xE2\x9C\x93";  // ✓ source, all invoiced
+  if (image == "8") return "\xCE\xA3";      // Σ sum
+  return "";
+}
+
+void Pad(std::string& out, const std::string& text, size_t width, bool right) {
+  size_t fill = width > Width(text) ? width - Width(text) : 0;
+  if (right) out.append(fill, ' ');
+  out += text;
+  if (!right) out.append(fill, ' ');
+}
+
+std::string Line(const std::array<std::string, cCount>& cells,
+                 const std::array<size_t, cCount>& widths) {
+  std::string out;
+  for (int c = 0; c < cCount; ++c) {
+    if (c > 0) out += "  ";
+    Pad(out, cells[c], widths[c], c == cQuantity);
+  }
+  while (!out.empty() && out.back() == ' ') out.pop_back();
+  return out + "\n";
+}
+
+// ---- JSON ----
+
+// Appends the 8-bit text as a JSON string in UTF-8. Converted byte by byte into `out`:
+// the report of a large run holds hundreds of thousands of them.
+void JsonString(std::string& out, std::string_view eightBit) {
+  static const char hex[] = "0123456789abcdef";
+  out += '"';
+  for (char ch : eightBit) {
+    const unsigned char c = static_cast<unsigned char>(ch);
+    if (c >= 0x20 && c < 0x80 && c != '"' && c != '\\') {
+      out += ch;
+      continue;
+    }
+    switch (c) {
+      case '"':
+        out += "\\\"";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      default:
+        if (c < 0x20) {
+          out += "\\u00";
+          out += hex[c >> 4];
+          out += hex[c & 15];
+        } else {
+          const char16_t u = Cp1252ToUnicode(c);  // never a surrogate
+          if (u < 0x800) {
+            out += static_cast<char>(0xC0 | (u >> 6));
+          } else {
+            out += static_cast<char>(0xE0 | (u >> 12));
+            out += static_cast<char>(0x80 | ((u >> 6) & 0x3F));
+          }
+          out += static_cast<char>(0x80 | (u & 0x3F));
+        }
+    }
+  }
+  out += '"';
+}
+
+// The shortest text that reads back as the same double; JSON has no infinities.
+void JsonNumber(std::string& out, long double value) {
+  const double v = static_cast<double>(value);
+  if (!std::isfinite(v)) {
+    out += "null";
+    return;
+  }
+  char buf[32];
+  auto r = std::to_chars(buf, buf + sizeof buf, v);
+  out.append(buf, r.ptr);
+}
+
+void JsonKey(std::string& out, const char* key) {
+  out += '"';
+  out += key;
+  out += "\":";
+}
+
+void JsonLine(std::string& out, const LineEntry& entry) {
+  out += '{';
+  JsonKey(out, "document");
+  JsonString(out, entry.Ref.Number);
+  out += ',';
+  JsonKey(out, "documentId");
+  out += std::to_string(entry.Ref.ID);
+  out += ',';
+  JsonKey(out, "documentType");
+  out += std::to_string(entry.Ref.Type);
+  out += ',';
+  JsonKey(out, "documentDate");
+  JsonNumber(out, entry.Ref.Date);
+  out += ',';
+  JsonKey(out, "difference");
+  JsonNumber(out, entry.Difference);
+  out += ',';
+  JsonKey(out, "matched");
+  out += entry.Matched ? '1' : '0';
+  // The position's own fields, under the names it publishes, in their order.
+  const TDataGridLine& line = *entry.Line;
+  const auto props = line.Properties();
+  for (size_t i = 0; i < props.size(); ++i) {
+    out += ",\"";
+    out += props[i].name;
+    out += "\":";
+    PropRef ref = line.ConstProperty(i);
+    if (auto* text = std::get_if<std::string*>(&ref))
+      JsonString(out, **text);
+    else if (auto* flag = std::get_if<bool*>(&ref))
+      out += **flag ? "true" : "false";
+    else if (auto* number = std::get_if<int32_t*>(&ref))
+      out += std::to_string(**number);
+    else
+      out += "null";
+  }
+  out += '}';
+}
+
+}  // namespace
+
+std::string ReportText(TSuperStack& stack) {
+  std::string out;
+  if (!stack.CaptionText().empty()) out += Cp1252ToUtf8(stack.CaptionText()) + "\n";
+  if (!stack.ErrorText().empty()) {
+    out += "Fehler: " + Cp1252ToUtf8(stack.ErrorText()) + "\n";
+    return out;
+  }
+  std::vector<std::array<std::string, cCount>> table;
+  std::vector<TGridRowKind> kinds;
+  for (const TGridRow& row : BuildGridRows(stack)) {
+    table.push_back({ImageSymbol(row.Image), CellText(row.Position), CellText(row.Description1),
+                     CellText(row.PartNo), CellText(row.Quantity), CellText(row.Unit),
+                     CellText(row.Info)});
+    kinds.push_back(row.Kind);
+  }
+  std::array<std::string, cCount> titles;
+  std::array<size_t, cCount> widths{};
+  for (int c = 0; c < cCount; ++c) {
+    titles[c] = kTitles[c];
+    widths[c] = Width(titles[c]);
+  }
+  for (const auto& cells : table)
+    for (int c = 0; c < cCount; ++c) widths[c] = std::max(widths[c], Width(cells[c]));
+
+  out += "\n" + Line(titles, widths);
+  for (size_t r = 0; r < table.size(); ++r) {
+    // A rule over each section heading, as the grid draws one.
+    if (kinds[r] == TGridRowKind::Section) {
+      std::string rule;
+      for (int c = 0; c < cCount; ++c) rule.append(widths[c] + (c > 0 ? 2 : 0), '-');
+      out += rule + "\n";
+    }
+    out += Line(table[r], widths);
+  }
+  return out;
+}
+
+std::string ReportJson(TSuperStack& stack, const std::string& systemUid) {
+  std::string out;
+  size_t lines = 0;
+  for (int s = 0; s < static_cast<int>(kGridSections.size()); ++s)
+    lines += static_cast<size_t>(SectionStorage(stack, s).Count());
+  out.reserve(1024 + lines * 700);  // a line with its field names takes about that much
+  out += '{';
+  JsonKey(out, "caption");
+  JsonString(out, stack.CaptionText());
+  out += ',';
+  JsonKey(out, "error");
+  JsonString(out, stack.ErrorText());
+  out += ',';
+  JsonKey(out, "systemUid");
+  JsonString(out, systemUid);
+  out += ',';
+  JsonKey(out, "sections");
+  out += '[';
+  if (stack.ErrorText().empty()) {
+    for (int s = 0; s < static_cast<int>(kGridSections.size()); ++s) {
+      const TGridSection& section = kGridSections[static_cast<size_t>(s)];
+      const TLineStorage& storage = SectionStorage(stack, s);
+      if (s > 0) out += ',';
+      out += '{';
+      JsonKey(out, "name");
+      JsonString(out, section.Info);
+      out += ',';
+      JsonKey(out, "storage");
+      JsonString(out, section.StorageName);
+      out += ',';
+      JsonKey(out, "total");
+      JsonNumber(out, SectionTotal(storage));
+      out += ',';
+      JsonKey(out, "lines");
+      out += '[';
+      for (int i = 0; i < storage.Count(); ++i) {
+        if (i > 0) out += ',';
+        JsonLine(out, storage.Entry(i));
+      }
+      out += "]}";
+    }
+  }
+  out += "]}\n";
+  return out;
+}
+
+std::string ReportHelpText() {
+  return R"(Usage: dirivararez --report [--format text|json]
+       dirivararez --help
+
+Without a window: finds the host server that started this program (or the default one
+of the server list), performs one reconciliation run as the window does and prints its
+result to standard output, in UTF-8.
+
+  --report         perform the run and print the report
+  --format text    a table of the four sections Fehlend, Quelle, Komprimiert and Alle,
+                   in the grid's order, headed by the window caption (the default)
+  --format json    {"caption", "error", "systemUid", "sections": [Fehlend, Quelle,
+                   Komprimiert, Alle]}, each section with "name", "storage", "total" and
+                   "lines"; "sections" is empty when the run failed
+  --help           show this text
+
+Exit status: 0 when the run did not fail (also when it ended early for want of exactly
+one linked offer or order confirmation), 1 when it failed (the message also goes to
+standard error), 2 on bad usage.
+)";
+}
+
+int ReportMain(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  bool report = false, json = false, formatGiven = false;
+  auto usage = [&err](const std::string& why) {
+    err << "dirivararez: " << why << "\n(dirivararez --help shows the usage)\n";
+    return 2;
+  };
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (a == "--help" || a == "-h") {
+      out << ReportHelpText();
+      return 0;
+    }
+    if (a == "--report") {
+      report = true;
+    } else if (a == "--format" || a.rfind("--format=", 0) == 0) {
+      std::string value;
+      if (a == "--format") {
+        if (i + 1 >= args.size()) return usage("--format needs text or json");
+        value = args[++i];
+      } else {
+        value = a.substr(9);
+      }
+      if (value != "text" && value != "json")
+        return usage("unknown format " + value + " (text or json)");
+      json = value == "json";
+      formatGiven = true;
+    } else {
+      return usage("unknown argument " + a);
+    }
+  }
+  if (!report) return usage(formatGiven ? "--format needs --report" : "nothing to do");
+
+  TSuperStack stack;
+  try {
+    DetectHostServer();
+  } catch (const std::exception&) {
+    // A server list that cannot be read leaves the default server in use; the run then
+    // reports whatever that means.
+  }
+  stack.Run(false);
+  out << (json ? ReportJson(stack, SystemUID()) : ReportText(stack));
+  out.flush();
+  if (!stack.ErrorText().empty()) {
+    err << "dirivararez: " << Cp1252ToUtf8(stack.ErrorText()) << "\n";
+    return 1;
+  }
+  return 0;
+}
+
+}  // namespace dz

@@ -1,0 +1,75 @@
+#pragma once
+// The host stand-in's database folder: an SQLite database with the document table
+// "Auftraege" (the columns the tool selects, positions as the two compressed binary
+// columns) and the identifier file "SYS.UID".
+//
+// Text in SQLite is UTF-8; the functions here take and give 8-bit (Windows-1252) text.
+// Failures are values: false with a reason.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+struct sqlite3;
+
+namespace dz::hostsim {
+
+// File name of the database inside the folder.
+extern const char* const kDatabaseFileName;   // "hostsim.sqlite"
+extern const char* const kSystemUidFileName;  // "SYS.UID"
+
+// One row of "Auftraege".
+struct DocumentRow {
+  int32_t id = 0;
+  std::string number;  // ID_ORDER, the printed document number
+  std::string date;    // "YYYY-MM-DD HH:MM:SS"; empty for none
+  int32_t status = 0;
+  int32_t type = 1;           // POT: 2 offer, 7 order confirmation, 1 invoice, ...
+  bool highTax = true;        // steuer_high_set
+  std::string datas;          // compressed rows, stored byte for byte
+  std::string columnsFormat;  // compressed column set, stored byte for byte
+  std::string printName;      // "Rechnung", "Auftragsbestätigung", ...
+  std::string addressName;
+};
+
+class DocumentDatabase {
+ public:
+  DocumentDatabase() = default;
+  ~DocumentDatabase();
+  DocumentDatabase(const DocumentDatabase&) = delete;
+  DocumentDatabase& operator=(const DocumentDatabase&) = delete;
+
+  // Opens the database of `folder`; with `create` a missing database (and folder) is
+  // made, with the table.
+  bool Open(const std::string& folder, bool create, std::string* error);
+  void Close();
+
+  bool Insert(const DocumentRow& row, std::string* error);
+  // Runs statements that give no rows (several, separated by ";").
+  bool Execute(const std::string& sql, std::string* error);
+  // Several inserts in one transaction are much faster.
+  bool Begin(std::string* error) { return Execute("BEGIN", error); }
+  bool Commit(std::string* error) { return Execute("COMMIT", error); }
+
+  sqlite3* Handle() const { return db_; }
+
+  static std::string FileOf(const std::string& folder);
+
+ private:
+  sqlite3* db_ = nullptr;
+};
+
+// Writes "SYS.UID" in the folder, the text's bytes as they are.
+bool WriteSystemUid(const std::string& folder, const std::string& uid, std::string* error);
+
+// The answer to one "ANYQUERY" request against the database of `folder`: the field list,
+// or (with no result file written) the error message.
+std::string AnswerQuery(const std::string& folder, const std::string& request);
+
+class HostServer;
+// Lets the server answer "ANYQUERY" from the database of its own database folder. Like
+// the host, it runs every query against its own database, whatever folder the request
+// names.
+void ServeDocumentDatabase(HostServer& server);
+
+}  // namespace dz::hostsim
