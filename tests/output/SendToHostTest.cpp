@@ -84,11 +84,12 @@ class SendToHost : public ::testing::Test {
         requests_.push_back(request);
       }
       if (IsCanPost(request)) {
+        // A host that goes away takes its pipe with it: later calls find nobody. The
+        // pipe goes before the answer, so no later call can still reach it.
+        if (onOut == OnOutData::Vanish) DeleteFile(path);
         const std::string reply = Reply(canPost);
         WriteAll(peer, reply.data(), reply.size());
         ReadUntilClosed(peer);
-        // A host that goes away takes its pipe with it: later calls find nobody.
-        if (onOut == OnOutData::Vanish) DeleteFile(path);
       } else if (onOut == OnOutData::Answer) {
         const std::string reply = Reply(u"");
         WriteAll(peer, reply.data(), reply.size());
