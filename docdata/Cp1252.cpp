@@ -144,6 +144,9 @@ std::string Utf8ToCp1252(std::string_view text) {
 unsigned char LowerChar(unsigned char c) {
   return Cases().lower[c];
 }
+const unsigned char* LowerTable() {
+  return Cases().lower.data();
+}
 unsigned char UpperChar(unsigned char c) {
   return Cases().upper[c];
 }

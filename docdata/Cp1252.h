@@ -24,6 +24,8 @@ std::string Utf8ToCp1252(std::string_view text);
 // Windows-1252 letter casing (accented letters, Š/š, Œ/œ, Ž/ž, Ÿ/ÿ included; ß and µ
 // have no single-byte counterpart and stay).
 unsigned char LowerChar(unsigned char c);
+// The 256-byte lower-casing table behind LowerChar, for loops over long texts.
+const unsigned char* LowerTable();
 unsigned char UpperChar(unsigned char c);
 std::string LowerCase(std::string_view text);
 std::string UpperCase(std::string_view text);

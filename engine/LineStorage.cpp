@@ -26,14 +26,19 @@ bool CandidateEqual(const TDataGridLine& c, const TDataGridLine& p) {
 }  // namespace
 
 void CompactTextInto(std::string& out, std::string_view text) {
-  out.clear();
+  const unsigned char* lower = LowerTable();
+  out.resize(text.size());
+  size_t n = 0;
   for (char c : text)
-    if (c != ' ') out += static_cast<char>(LowerChar(static_cast<unsigned char>(c)));
+    if (c != ' ') out[n++] = static_cast<char>(lower[static_cast<unsigned char>(c)]);
+  out.resize(n);
 }
 
 void LowerCaseInto(std::string& out, std::string_view text) {
-  out.clear();
-  for (char c : text) out += static_cast<char>(LowerChar(static_cast<unsigned char>(c)));
+  const unsigned char* lower = LowerTable();
+  out.resize(text.size());
+  for (size_t i = 0; i < text.size(); ++i)
+    out[i] = static_cast<char>(lower[static_cast<unsigned char>(text[i])]);
 }
 
 std::string CompactText(std::string_view text) {
@@ -167,7 +172,7 @@ void ComputeViews(TLineStorage& source, TLineStorage& invoiced, TLineStorage& me
       merged.AddWithQuantity(e.Ref, e.Line->Stueck, *e.Line);
     } else {
       m->Line->Stueck = T(N(m->Line->Stueck) + N(e.Line->Stueck));
-      m->Ref.Number += " " + e.Ref.Number;
+      m->Ref.Number.append(1, ' ').append(e.Ref.Number);
     }
   }
   // Reference positions invoiced by less than their quantity: the rest is missing.
