@@ -1,0 +1,95 @@
+// Where the main window goes, and the load stopwatch's texts: pure rules, checked with
+// given monitors and counter readings.
+
+#include <QTest>
+#include <string>
+
+#include "tests/support/TempDir.h"
+#include "ui/StopWatch.h"
+#include "ui/WindowPlacement.h"
+
+using namespace dz;
+
+namespace {
+
+const QRect kWide(0, 0, 1920, 1080);
+const QRect kWorkArea(0, 0, 1920, 1040);  // a task bar at the bottom
+const QSize kWindow(731, 487);
+
+}  // namespace
+
+class PlacementTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void Place_data() {
+    QTest::addColumn<QString>("metrics");
+    QTest::addColumn<QPoint>("current");
+    QTest::addColumn<QList<QRect>>("monitors");
+    QTest::addColumn<QPoint>("expected");
+    const QList<QRect> one{kWide};
+    const QList<QRect> two{kWide, QRect(1920, 0, 1280, 1024)};
+    const QPoint at(7, 9);
+    QTest::newRow("both parts") << "100,200" << at << one << QPoint(150, 250);
+    QTest::newRow("top only keeps left") << ",300" << at << one << QPoint(7, 350);
+    QTest::newRow("left only keeps top") << "10" << at << one << QPoint(60, 9);
+    QTest::newRow("all four parts") << "100,200,1200,800" << at << one << QPoint(150, 250);
+    QTest::newRow("no integer counts as 0") << "abc,1.5" << at << one << QPoint(50, 50);
+    QTest::newRow("negative") << "-60,-80" << at << one << QPoint(0, -30);
+    QTest::newRow("beyond 32 bits counts as 0") << "99999999999,5" << at << one << QPoint(50, 55);
+    QTest::newRow("empty centres in the work area")
+        << "" << at << one << QPoint(1920 / 2 - 731 / 2, 1040 / 2 - 487 / 2);
+    QTest::newRow("right edge pulled back onto the monitor")
+        << "1500,100" << at << one << QPoint(1920 - 731, 150);
+    QTest::newRow("left of the monitor pushed onto it")
+        << "-500,100" << at << one << QPoint(0, 150);
+    QTest::newRow("second monitor keeps its own edge")
+        << "2000,100" << at << two << QPoint(2050, 150);
+    QTest::newRow("second monitor's right edge")
+        << "3000,100" << at << two << QPoint(3200 - 731, 150);
+    QTest::newRow("point between monitors goes to the nearer")
+        << "3300,100" << at << two << QPoint(3200 - 731, 150);
+    QTest::newRow("vertical position never corrected")
+        << "100,5000" << at << one << QPoint(150, 5050);
+    QTest::newRow("no monitors, no correction")
+        << "5000,0" << at << QList<QRect>() << QPoint(5050, 50);
+  }
+  void Place() {
+    QFETCH(QString, metrics);
+    QFETCH(QPoint, current);
+    QFETCH(QList<QRect>, monitors);
+    QFETCH(QPoint, expected);
+    const std::string m = metrics.toStdString();
+    QCOMPARE(PlaceWindow(m, current, kWindow, kWorkArea, monitors), expected);
+  }
+
+  void StopWatchTexts_data() {
+    QTest::addColumn<qint64>("start");
+    QTest::addColumn<qint64>("end");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("one and a quarter seconds") << qint64(1000) << qint64(1251000) << "1,2500 s.";
+    QTest::newRow("rounded to four places") << qint64(1) << qint64(123457) << "0,1235 s.";
+    QTest::newRow("start reading zero") << qint64(0) << qint64(5000) << "Kein Ergebnis";
+    QTest::newRow("start reading negative") << qint64(-3) << qint64(5000) << "Kein Ergebnis";
+  }
+  void StopWatchTexts() {
+    QFETCH(qint64, start);
+    QFETCH(qint64, end);
+    QFETCH(QString, expected);
+    test::ScopedNumberFormat german;
+    QCOMPARE(QString::fromStdString(TStopWatch::ResultText(start, end, 1000000)), expected);
+  }
+
+  void StopWatchNeedsAStart() {
+    test::ScopedNumberFormat english('.', '\'');
+    QCOMPARE(TStopWatch::Stop(), std::string("No StopWatch created!"));
+    TStopWatch::Start();
+    const std::string text = TStopWatch::Stop();
+    QVERIFY2(text.size() > 3 && text.substr(text.size() - 3) == " s." && text.find('.') == 1,
+             text.c_str());
+    QCOMPARE(TStopWatch::Stop(), std::string("No StopWatch created!"));
+  }
+};
+
+QTEST_MAIN(PlacementTest)
+#include "PlacementTest.moc"
