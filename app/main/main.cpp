@@ -1,17 +1,18 @@
-// dirivararez: the number format first, then the report (--report) or, without
-// arguments, the reconciliation of the document open in the host.
+// dirivararez: without arguments the window on the document open in the host; with
+// options (--report, --help) the headless report.
 #include <iostream>
 #include <string>
 #include <vector>
 
+#include "app/WindowProgram.h"
 #include "docdata/NumberFormat.h"
 #include "output/Report.h"
 #include "platform/Platform.h"
 
 int main(int argc, char** argv) {
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  // Arguments for the toolkit itself (-platform, -display) still open the window.
+  if (args.empty() || args.front().rfind("--", 0) != 0) return dz::RunWindowProgram(argc, argv);
   dz::InitNumberFormat(dz::ProgramDir());
-  std::vector<std::string> args(argv + 1, argv + argc);
-  // Until the window is there, a start without arguments shows the same result as a table.
-  if (args.empty()) args = {"--report", "--format", "text"};
   return dz::ReportMain(args, std::cout, std::cerr);
 }

@@ -1,10 +1,18 @@
-// Where the main window goes, and the load stopwatch's texts: pure rules, checked with
-// given monitors and counter readings.
+// Where the main window goes, and the load stopwatch's texts: the rules with given monitors
+// and counter readings, then the window itself placed by a real host's answer on two
+// screens side by side (1024 x 768 and, to its right, 1280 x 1024).
 
+#include <QApplication>
+#include <QFile>
+#include <QScreen>
 #include <QTest>
+#include <memory>
 #include <string>
 
+#include "tests/support/HostsimProcess.h"
+#include "tests/support/ScriptedServer.h"
 #include "tests/support/TempDir.h"
+#include "ui/LiveImportFrm.h"
 #include "ui/StopWatch.h"
 #include "ui/WindowPlacement.h"
 
@@ -89,7 +97,53 @@ class PlacementTest : public QObject {
              text.c_str());
     QCOMPARE(TStopWatch::Stop(), std::string("No StopWatch created!"));
   }
+
+  // The host's answer as the window receives it; no answer at all when empty (no host).
+  void WindowOnTwoScreens_data() {
+    QTest::addColumn<QString>("metrics");
+    QTest::addColumn<QPoint>("expected");
+    QTest::newRow("left and top") << "100,200,1200,800" << QPoint(150, 250);
+    QTest::newRow("top only") << ",300" << QPoint(0, 350);
+    QTest::newRow("past the first screen's right edge") << "900,10" << QPoint(1024 - 731, 60);
+    QTest::newRow("inside the second screen") << "1500,10" << QPoint(1550, 60);
+    QTest::newRow("past the second screen's right edge")
+        << "2000,10" << QPoint(1024 + 1280 - 731, 60);
+  }
+  void WindowOnTwoScreens() {
+    QFETCH(QString, metrics);
+    QFETCH(QPoint, expected);
+    QCOMPARE(QGuiApplication::screens().size(), 2);
+    test::ScopedTempFolder temp;
+    test::HostsimOptions options;
+    options.metrics = metrics.toStdString();
+    options.dir = temp.path();
+    test::HostsimProcess host(options);
+    TLiveImportFrm window([] { return std::unique_ptr<TLoadRun>(); });
+    QCOMPARE(window.frameGeometry().width(), 731);
+    QCOMPARE(window.pos(), expected);
+  }
+
+  void WindowWithoutHostIsCentred() {
+    test::ScopedTempFolder temp;
+    TLiveImportFrm window([] { return std::unique_ptr<TLoadRun>(); });
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    QCOMPARE(window.pos(), QPoint((area.x() + area.width()) / 2 - 731 / 2,
+                                  (area.y() + area.height()) / 2 - 487 / 2));
+  }
 };
 
-QTEST_MAIN(PlacementTest)
+int main(int argc, char** argv) {
+  // The offscreen platform takes its screens from a file.
+  test::TempDir dir;
+  QFile config(QString::fromStdString(dir.file("screens.json")));
+  if (!config.open(QIODevice::WriteOnly)) return 1;
+  config.write(R"({"screens": [
+      {"name": "left", "x": 0, "y": 0, "width": 1024, "height": 768, "logicalDpi": 96},
+      {"name": "right", "x": 1024, "y": 0, "width": 1280, "height": 1024, "logicalDpi": 96}]})");
+  config.close();
+  qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + config.fileName().toUtf8());
+  QApplication app(argc, argv);
+  PlacementTest test;
+  return QTest::qExec(&test, argc, argv);
+}
 #include "PlacementTest.moc"

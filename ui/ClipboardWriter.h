@@ -1,0 +1,22 @@
+#pragma once
+// Puts one copy of positions on the system clipboard: every block of the payload goes into
+// one QMimeData under its own type name, so that a paste can pick the richest form it
+// understands ("CF_DATAGRIDDATA", "HTML Format" and "CSV" with their exact bytes for
+// programs that know them; "text/html", "text/plain" and "text/csv" in UTF-8 for the rest).
+
+#include "output/ClipboardExport.h"
+
+class QClipboard;
+class QMimeData;
+
+namespace dz {
+
+// A new QMimeData holding every block of the payload (the caller owns it).
+QMimeData* PayloadMimeData(const ClipboardPayload& payload);
+
+// Replaces the clipboard's content with the payload. Raises dz::Exception with
+// "Zwischenablage kann nicht geöffnet werden" when there is no clipboard or it does not
+// take the data (another program holds it); nothing is put on it then.
+void PutOnClipboard(const ClipboardPayload& payload, QClipboard* clipboard);
+
+}  // namespace dz
