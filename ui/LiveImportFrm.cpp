@@ -156,7 +156,6 @@ void TLiveImportFrm::CreateComponents() {
   PTOP = WhitePanel(this, "PTOP");
   PTOP->setFixedHeight(49);
   auto* top = new QHBoxLayout(PTOP);
-  top->setContentsMargins(0, 0, 15, 0);
   top->setSpacing(0);
   Panel2 = WhitePanel(PTOP, "Panel2");
   Panel2->setFixedWidth(229);
@@ -264,7 +263,6 @@ void TLiveImportFrm::CreateComponents() {
 
 void TLiveImportFrm::FormCreate() {
   CreateComponents();
-  setAttribute(Qt::WA_StaticContents);
   FLoader = std::make_unique<TASyncLoader>(
       [this](TImportWorker& job, std::unique_ptr<TLoadRun> run, const std::string& errorText) {
         LoadDone(job, std::move(run), errorText);
@@ -348,12 +346,9 @@ void TLiveImportFrm::ApplyOuterMinimum() {
 }
 
 bool TLiveImportFrm::eventFilter(QObject* watched, QEvent* e) {
+  // Installed on the application: keys for any control of this window come here first.
   if (e->type() == QEvent::KeyPress && watched->isWidgetType() &&
       isAncestorOf(static_cast<QWidget*>(watched))) {
-    bool handled = false;
-    FormKeyDown(static_cast<QKeyEvent*>(e)->key(), handled);
-    if (handled) return true;
-  } else if (watched == this && e->type() == QEvent::KeyPress) {
     bool handled = false;
     FormKeyDown(static_cast<QKeyEvent*>(e)->key(), handled);
     if (handled) return true;
@@ -407,7 +402,7 @@ void TLiveImportFrm::FMVClick() {
         TFSB_BOX::ShowMessage(kSendRefused);
         break;
       case SendResult::Undelivered:
-        // The user must not take positions for added to the invoice that never arrived.
+        // Silence would let the user believe the positions are in the invoice.
         TFSB_BOX::ShowMessage(kSendUndelivered);
         break;
       case SendResult::Delivered:
