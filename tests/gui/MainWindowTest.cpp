@@ -12,42 +12,22 @@
 #include <QTimer>
 #include <QToolButton>
 #include <atomic>
-#include <condition_variable>
 #include <memory>
-#include <mutex>
 #include <string>
 
 #include "docdata/Exception.h"
+#include "tests/support/Gate.h"
 #include "tests/support/ScriptedServer.h"
 #include "ui/LiveImportFrm.h"
 #include "ui/ViewDataGrid.h"
 #include "ui/Wave.h"
 
 using namespace dz;
+using dz::test::Gate;
 
 namespace {
 
 constexpr int kLong = 60000;  // only ever reached when something is broken
-
-class Gate {
- public:
-  void Open() {
-    {
-      std::lock_guard<std::mutex> g(m_);
-      open_ = true;
-    }
-    cv_.notify_all();
-  }
-  void Pass() {
-    std::unique_lock<std::mutex> l(m_);
-    cv_.wait_for(l, std::chrono::milliseconds(kLong), [this] { return open_; });
-  }
-
- private:
-  std::mutex m_;
-  std::condition_variable cv_;
-  bool open_ = false;
-};
 
 // What the loads of one test did.
 struct Loads {

@@ -15,36 +15,16 @@
 #include <vector>
 
 #include "docdata/Exception.h"
+#include "tests/support/Gate.h"
 #include "ui/ASyncLoader.h"
 #include "ui/WorkerThreadPool.h"
 
 using namespace dz;
+using dz::test::Gate;
 
 namespace {
 
 constexpr int kLong = 60000;  // only ever reached when something is broken
-
-// A door that a job waits at until the test opens it. A wait that has to give up records
-// that, so a test cannot pass by merely outlasting it.
-class Gate {
- public:
-  void Open() {
-    {
-      std::lock_guard<std::mutex> g(m_);
-      open_ = true;
-    }
-    cv_.notify_all();
-  }
-  bool Pass() {
-    std::unique_lock<std::mutex> l(m_);
-    return cv_.wait_for(l, std::chrono::milliseconds(kLong), [this] { return open_; });
-  }
-
- private:
-  std::mutex m_;
-  std::condition_variable cv_;
-  bool open_ = false;
-};
 
 // What the jobs did, in order, from whichever thread.
 class Log {
