@@ -270,10 +270,13 @@ std::string ReportJson(TSuperStack& stack, const std::string& systemUid) {
 }
 
 std::string ReportHelpText() {
-  return R"(Usage: dirivararez --report [--format text|json]
+  return R"(Usage: dirivararez
+       dirivararez --report [--format text|json]
        dirivararez --help
 
-Without a window: finds the host server that started this program (or the default one
+Without arguments the window opens and loads at once.
+
+With --report, without a window: finds the host server that started this program (or the default one
 of the server list), performs one reconciliation run as the window does and prints its
 result to standard output, in UTF-8.
 

@@ -167,10 +167,11 @@ bool ParseServeOptions(const std::vector<std::string>& args, ServeOptions& o, st
     } else if (a == "--journal") {
       if (!value(o.server.journalFile)) return fail("--journal needs a file");
     } else if (a == "--answer") {
-      std::string spec;
-      if (!value(spec) || spec.find('=') == std::string::npos || spec.front() == '=')
+      std::string answer;
+      if (!value(answer) || answer.find('=') == std::string::npos || answer.front() == '=')
         return fail("--answer needs COMMAND=TEXT");
-      o.answers.emplace_back(spec.substr(0, spec.find('=')), spec.substr(spec.find('=') + 1));
+      o.answers.emplace_back(answer.substr(0, answer.find('=')),
+                             answer.substr(answer.find('=') + 1));
     } else if (a == "--reply-timeout") {
       if (!number(o.server.replyTimeoutMs)) return fail("--reply-timeout needs milliseconds");
     } else if (a == "--instances") {

@@ -214,21 +214,21 @@ TDataGridLine PositionLine(const std::string& pos, const std::string& quantity,
   return l;
 }
 
-std::string OpenDocumentJson(const OpenDocumentSpec& spec) {
+std::string OpenDocumentJson(const OpenDocumentSpec& doc) {
   TMVJSON root;
   TMVJSON& order = root.PutList("Order").AddObject();
-  order.PutString("Date", spec.date);
-  order.PutNumber("ID", spec.id);
-  order.PutString("UID", spec.uid);
-  order.PutString("PrintName", spec.printName);
-  order.PutString("PrintUID", spec.printUid);
-  order.PutNumber("InternalType", spec.type);
-  order.PutString("InfoLines", spec.infoLines);
+  order.PutString("Date", doc.date);
+  order.PutNumber("ID", doc.id);
+  order.PutString("UID", doc.uid);
+  order.PutString("PrintName", doc.printName);
+  order.PutString("PrintUID", doc.printUid);
+  order.PutNumber("InternalType", doc.type);
+  order.PutString("InfoLines", doc.infoLines);
   TMVJSON& address = order.PutList("Adress").AddObject();
-  address.PutString("AdressSmart", spec.address);
-  address.PutString("Company", spec.address);
+  address.PutString("AdressSmart", doc.address);
+  address.PutString("Company", doc.address);
   TMVSONList& parts = order.PutList("Parts");
-  for (const TDataGridLine& l : spec.parts) PutPart(parts, l);
+  for (const TDataGridLine& l : doc.parts) PutPart(parts, l);
   return GenerateJsonText(root);
 }
 

@@ -27,7 +27,7 @@ struct OpenDocumentSpec {
 };
 
 // The JSON text of an open document (Windows-1252).
-std::string OpenDocumentJson(const OpenDocumentSpec& spec);
+std::string OpenDocumentJson(const OpenDocumentSpec& doc);
 
 // "InfoLines" in the comma-separated form: one record per linked document, in this order.
 std::string InfoLinesText(const std::vector<int32_t>& linkedIds);
