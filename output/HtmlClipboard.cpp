@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "docdata/Cp1252.h"
+
 namespace dz {
 
 std::string HTMLEscape(std::string_view text) {
@@ -46,6 +48,14 @@ std::string HTMLEscape(std::string_view text) {
         if (c >= 0xA1) {
           out += "&#";
           out += std::to_string(c);
+          out += ';';
+        } else if (c >= 0x80) {
+          // The Windows HTML clipboard type is read as UTF-8, so a raw Windows-1252 byte
+          // here would arrive as a control character (the euro sign, quotes, dashes, the
+          // non-breaking space). A reference to its Unicode character keeps the fragment
+          // plain ASCII and right under either reading.
+          out += "&#";
+          out += std::to_string(static_cast<unsigned>(Cp1252ToUnicode(c)));
           out += ';';
         } else {
           out += ch;

@@ -10,9 +10,11 @@
 namespace dz {
 
 // Space becomes "&nbsp;"; the bytes 0xA1-0xFF become "&#<value>;", except Ä Ö Ü ä ö ü ß
-// which get their named entities; the bullet 0x95 becomes "&#8226;"; CR becomes "<br>"
-// and LF is removed. Everything else, "&", "<", ">" and '"' included, passes unchanged:
-// the texts are the user's own positions, and programs pasting them expect them as typed.
+// which get their named entities; the bullet 0x95 becomes "&#8226;"; the other bytes
+// 0x80-0xA0 become references to their Unicode characters ("&#8364;" for the euro sign),
+// so the fragment is plain ASCII; CR becomes "<br>" and LF is removed. Everything else, "&", "<",
+// ">" and '"' included, passes unchanged: the texts are the user's own positions, and programs
+// pasting them expect them as typed.
 std::string HTMLEscape(std::string_view text);
 
 // "Version:1.0" and the four byte offsets (StartHTML, EndHTML, StartFragment,

@@ -94,6 +94,9 @@ TFSB_BOX::TFSB_BOX(QWidget* parent)
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                           Qt::WindowStaysOnTopHint) {
   setObjectName("FSB_BOX");
+  // A box is never the program's last window: closing it must not count as closing the
+  // program, whatever the window system reports about the main window at that moment.
+  setAttribute(Qt::WA_QuitOnClose, false);
   setAutoFillBackground(true);
   QPalette pal = palette();
   pal.setColor(QPalette::Window, Qt::white);

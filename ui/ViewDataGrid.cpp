@@ -322,6 +322,9 @@ void TViewDataGrid::Clear() {
   FSelFlags.clear();
   FLinks.clear();
   FRanges.clear();
+  // The rows a marker joined are gone; left standing it would point at whatever
+  // the next fill puts there.
+  FRangeStart = FRangeEnd = 0;
   FModel->ResetRows(1);
   SetCurrentCell(col, 1);
   viewport()->update();

@@ -421,6 +421,11 @@ class ViewDataGridTest : public QObject {
     QCOMPARE(info, std::string(" Kabel  3,000 [7,000] | Auftrag:AB-1"));
     QCOMPARE(g.grid.InfoLineText(1), std::string());
     QCOMPARE(g.grid.InfoLineText(0), std::string());
+    // A refill (F5) drops the marker with the rows it joined.
+    g.grid.Clear();
+    run.FillInto(g.grid);
+    QCOMPARE(g.grid.RangeStart(), 0);
+    QCOMPARE(g.grid.RangeEnd(), 0);
   }
 
   void HintsSkipMarksAndImages() {

@@ -9,6 +9,8 @@
 #include <QClipboard>
 #include <QLabel>
 #include <QMimeData>
+#include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
@@ -288,6 +290,33 @@ class WindowHostTest : public QObject {
              QString("Dazu muss ein Auftrag in <b>Marvella</b> auf <b>bearbeiten</b> stehen."));
     QCOMPARE(boxes[0].caption, QString("Dirivararez"));
     QCOMPARE(PartCount(), before);
+  }
+
+  // Closing the box with a mouse click must leave the program running, and the next
+  // refused send must say so again.
+  void ClosingTheRefusalWithTheMouseKeepsTheProgram() {
+    StartHost("0");
+    auto window = OpenLoaded();
+    window->Grid()->AddToSelection(window->SourceRow() + 1);
+    QSignalSpy quit(qApp, &QCoreApplication::aboutToQuit);
+    QSignalSpy lastClosed(qApp, &QGuiApplication::lastWindowClosed);
+    for (int round = 0; round < 2; ++round) {
+      int shown = 0;
+      QTimer watcher;
+      QObject::connect(&watcher, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<TFSB_BOX*>(QApplication::activeModalWidget());
+        if (!box || !box->isVisible()) return;
+        ++shown;
+        QTest::mouseClick(box->findChild<QPushButton*>("FB_BREAK2"), Qt::LeftButton);
+      });
+      watcher.start(10);
+      QTest::mouseClick(window->findChild<QToolButton*>("FMV"), Qt::LeftButton);
+      watcher.stop();
+      QCOMPARE(shown, 1);
+      QVERIFY(window->isVisible());
+      QCOMPARE(lastClosed.count(), 0);
+      QCOMPARE(quit.count(), 0);
+    }
   }
 
  private:
