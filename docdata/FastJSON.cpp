@@ -8,11 +8,16 @@
 #include "docdata/IntText.h"
 #include "docdata/JsonReader.h"
 #include "docdata/NumberFormat.h"
+#include "platform/FileRead.h"
 #include "platform/Platform.h"
 
 namespace dz {
 
 namespace {
+
+// The host's open document as a file: a large order is a few MiB; far beyond that the name
+// points at something that is no document, and reading it would only eat memory.
+constexpr std::size_t kMaxJsonFileBytes = std::size_t{256} << 20;
 
 bool SameAsciiText(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
@@ -261,10 +266,26 @@ void TFastJSON::LoadFromFile(const std::string& path, bool tryBackup, bool rerai
   Clear();
   if (!IsExistingFile(path)) return;
   std::exception_ptr failure;
+  std::string refusal;
   try {
     std::string content;
-    if (!ReadWholeFile(path, content))
-      throw Exception("Datei " + path + " kann nicht gelesen werden");
+    switch (ReadRegularFile(path, kMaxJsonFileBytes, content)) {
+      case FileReadResult::Ok:
+        break;
+      case FileReadResult::CannotOpen:
+        throw Exception("Datei " + path + " kann nicht gelesen werden");
+      // Refusals, not damage: no backup makes such a name readable, and the reason must
+      // reach the user rather than a lookup failure in an empty tree.
+      case FileReadResult::NotRegular:
+        refusal = "Die Datei " + path + " ist keine gew\xF6hnliche Datei";
+        throw Exception(refusal);
+      case FileReadResult::TooLarge:
+        refusal = "Die Datei " + path +
+                  " ist gr\xF6\xDF"
+                  "er als " +
+                  std::to_string(kMaxJsonFileBytes >> 20) + " MiB";
+        throw Exception(refusal);
+    }
     size_t nul = content.find('\0');
     if (nul != std::string::npos) content.resize(nul);
     Parse(content);
@@ -272,6 +293,7 @@ void TFastJSON::LoadFromFile(const std::string& path, bool tryBackup, bool rerai
   } catch (const std::exception&) {
     failure = std::current_exception();
   }
+  if (!refusal.empty()) throw Exception(refusal);
   bool loaded = false;
   if (tryBackup) {
     // The backup of a backup is the file itself: trying it again would never end.

@@ -174,7 +174,9 @@ class TFastJSON : public TJsonBase {
   // set, the file with the extension ".~json" is loaded instead if it exists. A load that
   // does not succeed in the end leaves the tree empty, so that a damaged document never
   // passes for a shorter one. With reraise the first failure is raised, otherwise the
-  // caller inspects the tree.
+  // caller inspects the tree. A name that is no regular file (a FIFO, a device) or a file
+  // of more than 256 MiB is refused: that raises dz::Exception saying so, with or without
+  // reraise, and no backup is tried.
   void LoadFromFile(const std::string& path, bool tryBackup, bool reraise);
 
   TJsonStructType StructType() const;

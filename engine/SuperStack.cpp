@@ -4,15 +4,18 @@
 #include <exception>
 #include <memory>
 #include <mutex>
+#include <new>
 
 #include "docdata/AddInfoLines.h"
 #include "docdata/DataGrid.h"
 #include "docdata/Exception.h"
 #include "docdata/MVJSONObject.h"
 #include "docdata/RowConversion.h"
+#include "hostlink/HostCallCancel.h"
 #include "hostlink/HostCommands.h"
 #include "hostlink/RemoteQuery.h"
 #include "hostlink/VirtualDataSet.h"
+#include "platform/FileRead.h"
 #include "platform/Platform.h"
 
 namespace dz {
@@ -24,6 +27,7 @@ const char* const kNoReferenceMessage =
     "Es wird ein verkn\xFCpftes Angebot oder Auftragsbest\xE4tgung ben\xF6tigt";
 const char* const kTooManyLinksMessage =
     "Zuviele Verkn\xFCpfungen zu Angeboten oder Auftragsbest\xE4tgungen";
+const char* const kOutOfMemoryMessage = "Nicht gen\xFCgend Arbeitsspeicher f\xFCr diesen Lauf";
 
 namespace {
 
@@ -34,10 +38,14 @@ bool Contains(const std::vector<int32_t>& list, int32_t id) {
   return std::find(list.begin(), list.end(), id) != list.end();
 }
 
-// Removes the document file the host wrote for us. Only a plain file: whatever the answer
-// names, a folder (or anything else) is never ours to delete.
+// "SYS.UID" holds one identifier; a file far bigger than that is not the one we want.
+constexpr std::size_t kMaxSystemUidBytes = 64 * 1024;
+
+// Removes the document file the host wrote for us. Only a plain file, and only in the
+// user's temporary folder, where the host puts its copies: the answer may name any file,
+// and a folder, the user's own documents or anything else are never ours to delete.
 void DeleteDocumentFile(const std::string& path) {
-  if (!path.empty() && IsRegularFile(path)) DeleteFile(path);
+  if (!path.empty() && IsRegularFile(path) && LiesInFolder(path, TempPath())) DeleteFile(path);
 }
 
 }  // namespace
@@ -85,22 +93,40 @@ InflateResult ReadBlobStream(TVirtualDataSet& row, std::string_view column) {
   return InflateBlob(compressed);
 }
 
+std::string FailureMessage(const std::exception_ptr& failure) {
+  try {
+    std::rethrow_exception(failure);
+  } catch (const Exception& e) {
+    return e.Message();
+  } catch (const std::bad_alloc&) {
+    return kOutOfMemoryMessage;
+  } catch (const std::exception& e) {
+    // Not our own failure kind, but a failure all the same: it must not pass for a run
+    // that found nothing.
+    return *e.what() ? e.what() : "Unbekannter Fehler";
+  } catch (...) {
+    return "Unbekannter Fehler";
+  }
+}
+
 void TSuperStack::Run(bool rethrow) {
   std::string documentFile;
+  std::exception_ptr failure;
   try {
     Execute(documentFile);
-    DeleteDocumentFile(documentFile);
-  } catch (const Exception& e) {
-    FErrorText = e.Message();
-    DeleteDocumentFile(documentFile);
-    if (rethrow) throw;
-  } catch (const std::exception& e) {
-    // Not our own failure kind (out of memory, say), but a failure all the same: it must
-    // not pass for a run that found nothing.
-    FErrorText = e.what();
-    DeleteDocumentFile(documentFile);
-    if (rethrow) throw Exception(FErrorText);
+    // A call cut short looks like a host that had nothing to say, which a run may take as
+    // "nothing linked": a cancelled run never passes for a complete one.
+    if (HostCallsCancelled()) throw Exception(CurrentHostCallCancel()->Reason());
+  } catch (...) {
+    failure = std::current_exception();
   }
+  DeleteDocumentFile(documentFile);
+  if (!failure) return;
+  FErrorText = FailureMessage(failure);
+  // Whatever failed after cancelling failed because of it; say why.
+  if (HostCallsCancelled() && !CurrentHostCallCancel()->Reason().empty())
+    FErrorText = CurrentHostCallCancel()->Reason();
+  if (rethrow) throw Exception(FErrorText);
 }
 
 void TSuperStack::Execute(std::string& documentFile) {
@@ -120,8 +146,10 @@ void TSuperStack::Execute(std::string& documentFile) {
   const std::string folder = DatabaseFolderOf(ReadIPCValueSync("DBPATH", ""));
   FCaptionText = document.Caption() + " in " + folder;
 
+  // Missing, unreadable, no regular file or too big: the run goes on without it.
   std::string uid;
-  if (!ReadWholeFile(folder + "SYS.UID", uid)) uid.clear();
+  if (ReadRegularFile(folder + "SYS.UID", kMaxSystemUidBytes, uid) != FileReadResult::Ok)
+    uid.clear();
   SetSystemUID(uid);
 
   LoadOpenDocument(document, offers, confirmations);

@@ -9,11 +9,13 @@
 // document, the info lines, the query result) live only for the run.
 //
 // Failures: Run catches every failure at its outer edge and keeps the message in
-// ErrorText; with rethrow it then raises it again as dz::Exception. The storages hold what
-// was loaded before a failure and must not be shown then. The run touches no user
-// interface and may execute on any thread; only SystemUID is shared with other threads.
+// ErrorText; with rethrow it then raises it again as dz::Exception. A run whose host calls
+// were cancelled (HostCallCancel.h) fails with the reason given for cancelling. The storages hold
+// what was loaded before a failure and must not be shown then. The run touches no user interface
+// and may execute on any thread; only SystemUID is shared with other threads.
 
 #include <cstdint>
+#include <exception>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -35,6 +37,12 @@ extern const char* const kNoHostMessage;
 extern const char* const kNoLinksMessage;
 extern const char* const kNoReferenceMessage;
 extern const char* const kTooManyLinksMessage;
+extern const char* const kOutOfMemoryMessage;
+
+// The German message of a failure caught at the outer edge of a run: the run's own
+// failures carry it, running out of memory gets kOutOfMemoryMessage (never the library's
+// English text), anything else its own text.
+std::string FailureMessage(const std::exception_ptr& failure);
 
 class TSuperStack {
  public:

@@ -7,6 +7,7 @@
 #include "docdata/Exception.h"
 #include "hostlink/IPCClient.h"
 #include "hostlink/MVTempDir.h"
+#include "platform/FileRead.h"
 #include "platform/Platform.h"
 
 namespace dz {
@@ -18,6 +19,10 @@ constexpr int kAttemptPauseMs = 50;
 
 std::mutex gServerNameLock;
 std::string gCachedServerName;
+
+// One server name per line; even hundreds of host instances stay far below this. A bigger
+// "list" is no list of ours, and reading it whole would only eat memory.
+constexpr std::size_t kMaxServerListBytes = std::size_t{1} << 20;
 
 std::atomic<int> gListAttempts{100};
 std::atomic<int> gListPauseMs{100};
@@ -61,15 +66,16 @@ std::string ReadIPCValueFrom(const std::string& command, const std::string& serv
   return Utf16ToCp1252(reply->Data().ReadUnicodeString(u"DATA"));
 }
 
-std::string ReadIPCValueSync(const std::string& command, const std::string& data) {
+std::string ReadIPCValueSync(const std::string& command, const std::string& data, bool* answered) {
   std::string answer;
+  bool complete = false;
   const std::string server = CurrentServerName();
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
-    bool answered = false;
-    answer = ReadIPCValueFrom(command, server, data, &answered);
-    if (answered) break;
+    answer = ReadIPCValueFrom(command, server, data, &complete);
+    if (complete) break;
     SleepMs(kAttemptPauseMs);
   }
+  if (answered) *answered = complete;
   return answer;
 }
 
@@ -92,10 +98,19 @@ std::string ReadServerList(std::vector<std::string>* lines) {
     const int attempts = std::max(1, gListAttempts.load());
     for (int attempt = 1;; ++attempt) {
       std::string text;
-      if (ReadWholeFile(path, text)) {
+      const FileReadResult read = ReadRegularFile(path, kMaxServerListBytes, text);
+      if (read == FileReadResult::Ok) {
         loaded = SplitLines(text);
         break;
       }
+      // No waiting makes such a file readable.
+      if (read == FileReadResult::NotRegular)
+        throw Exception("Die Serverliste \"" + path + "\" ist keine gew\xF6hnliche Datei");
+      if (read == FileReadResult::TooLarge)
+        throw Exception("Die Serverliste \"" + path +
+                        "\" ist gr\xF6\xDF"
+                        "er als " +
+                        std::to_string(kMaxServerListBytes >> 20) + " MiB");
       // The host may be rewriting the file right now; give it time.
       if (attempt >= attempts)
         throw Exception("Die Serverliste \"" + path + "\" kann nicht gelesen werden");

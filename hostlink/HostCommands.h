@@ -8,7 +8,8 @@
 // All texts are 8-bit (Windows-1252); conversions to the wire's UTF-16 happen here.
 // Failures are values: a host that is missing, busy or silent gives empty text. The one
 // exception is ReadServerList, whose last failed attempt to load an existing but
-// unreadable list raises dz::Exception.
+// unreadable list raises dz::Exception (at once for a list that is no regular file or
+// larger than 1 MiB).
 
 #include <cstdint>
 #include <string>
@@ -26,7 +27,10 @@ std::string ReadIPCValueFrom(const std::string& command, const std::string& serv
                              const std::string& data, bool* answered = nullptr);
 
 // Up to three attempts against the current server, 50 ms apart; the last answer counts.
-std::string ReadIPCValueSync(const std::string& command, const std::string& data);
+// `answered` (optional) receives whether an attempt got its reply complete: an empty
+// answer alone cannot tell a host that said nothing from one that never replied.
+std::string ReadIPCValueSync(const std::string& command, const std::string& data,
+                             bool* answered = nullptr);
 
 // Delivers `data` with `index` and no "SYNC": up to three attempts, 50 ms apart, ending at
 // the first answered one. Empty data sends nothing. Returns whether an attempt was

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <chrono>
 
+#include "hostlink/HostCallCancel.h"
 #include "hostlink/MVTempDir.h"
 #include "hostlink/PipeWire.h"
 #include "platform/LocalSocket.h"
@@ -22,7 +23,7 @@ void SetDefaultReplyTimeout(int milliseconds) {
   gDefaultReplyTimeout.store(milliseconds);
 }
 
-TIPCClient::TIPCClient() : replyTimeout_(DefaultReplyTimeout()) {
+TIPCClient::TIPCClient() : cancel_(CurrentHostCallCancel()), replyTimeout_(DefaultReplyTimeout()) {
   RebuildPipeName();
 }
 
@@ -57,6 +58,7 @@ std::string TIPCClient::SocketPath() const {
 }
 
 void TIPCClient::ConnectClient(std::uint32_t timeOut) {
+  if (channel_ && cancel_) cancel_->Detach(channel_.get());
   channel_.reset();
   connected_ = false;
   const auto start = std::chrono::steady_clock::now();
@@ -64,6 +66,7 @@ void TIPCClient::ConnectClient(std::uint32_t timeOut) {
   if (path.empty()) return;
   int pauseMs = 1;
   for (;;) {
+    if (cancel_ && cancel_->Cancelled()) return;
     auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
                        std::chrono::steady_clock::now() - start)
                        .count();
@@ -72,6 +75,7 @@ void TIPCClient::ConnectClient(std::uint32_t timeOut) {
     if (r.status == ConnectStatus::Connected) {
       channel_ = std::move(r.channel);
       connected_ = true;
+      if (cancel_) cancel_->Attach(channel_.get());
       return;
     }
     if (r.status != ConnectStatus::Busy) return;  // no such server, or not ours to open
@@ -98,6 +102,7 @@ MessageDataPtr TIPCClient::ExecuteRequest(const MessageDataPtr& request) {
 
 void TIPCClient::DisconnectClient() {
   if (channel_) {
+    if (cancel_) cancel_->Detach(channel_.get());
     WritePipeFarewell(*channel_);
     channel_->Close();
     channel_.reset();
@@ -117,8 +122,10 @@ MessageDataPtr TIPCClient::ExecuteConnected(const MessageDataPtr& request, std::
 }
 
 void TIPCClient::AttachChannel(std::unique_ptr<ByteChannel> channel) {
+  if (channel_ && cancel_) cancel_->Detach(channel_.get());
   channel_ = std::move(channel);
   connected_ = channel_ != nullptr;
+  if (channel_ && cancel_) cancel_->Attach(channel_.get());
 }
 
 }  // namespace dz

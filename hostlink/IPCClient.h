@@ -7,7 +7,8 @@
 // (or the name cannot be one: empty, containing "/" or NUL, too long, or on another
 // computer); a server whose waiting queue is full is retried until the time-out. Reads
 // and writes fail when the peer stays silent for ReplyTimeout milliseconds, so a hung
-// host cannot hang the tool.
+// host cannot hang the tool. Work that is cancelled (HostCallCancel.h) ends its
+// client's exchange at once and connects no more.
 //
 // Failures are reported by Connected/Answered being false, never by an exception. A
 // reply returned after a failed read holds whatever did arrive.
@@ -64,6 +65,9 @@ class TIPCClient {
  private:
   void RebuildPipeName();
 
+  // The cancel object of the creating thread's work (may be null): it interrupts the
+  // open connection and refuses new ones.
+  std::shared_ptr<class THostCallCancel> cancel_;
   std::string computerName_ = ".";
   std::string serverName_;
   std::string pipeName_;

@@ -1,5 +1,6 @@
 #include "hostlink/RemoteQuery.h"
 
+#include <algorithm>
 #include <exception>
 
 #include "docdata/Exception.h"
@@ -13,6 +14,8 @@ namespace dz {
 
 namespace {
 
+constexpr const char* kNoAnswer = "Error: Der IPC Server antwortet nicht";
+
 constexpr int kDeleteAttempts = 100;
 constexpr int kDeletePauseMs = 10;
 
@@ -22,6 +25,14 @@ void DeleteResultFile(const std::string& path) {
     if (DeleteFile(path)) return;
     if (attempt < kDeleteAttempts) SleepMs(kDeletePauseMs);
   }
+}
+
+// The answer of a query that ran: lines ending in CR LF, each at least "name,type,size".
+// A host's error message is one line of prose.
+bool IsFieldList(const std::string& answer) {
+  if (answer.size() < 2 || answer.compare(answer.size() - 2, 2, "\r\n") != 0) return false;
+  const std::string first = answer.substr(0, answer.find("\r\n"));
+  return std::count(first.begin(), first.end(), ',') >= 2;
 }
 
 }  // namespace
@@ -53,15 +64,24 @@ std::unique_ptr<TVirtualDataSet> RunRemoteQuery(const std::string& sql, const st
     std::string folder = dbFolder.empty() ? ReadIPCValueSync("DBPATH", "") : dbFolder;
     const std::string request =
         RequestDatabaseFolder(folder) + '\x08' + sql + '\x08' + "vds" + '\x08' + path;
-    const std::string answer = ReadIPCValueSync("ANYQUERY", request);
-    // The host tells success by writing the file, failure by its answer alone.
-    if (FileExists(path)) {
+    bool answered = false;
+    const std::string answer = ReadIPCValueSync("ANYQUERY", request, &answered);
+    // The host tells success by writing the file, failure by its answer alone. But it
+    // creates the file before it answers: without the answer the file may be empty or cut
+    // short, and reading it would turn lost records into documents never invoiced.
+    if (!answered) {
+      errorText = kNoAnswer;
+    } else if (FileExists(path)) {
       ds->SetFieldDefsFromText(answer);
       ds->LoadFromFile(format, path);
       ds->First();
+    } else if (answer.empty()) {
+      errorText = kNoAnswer;
+    } else if (IsFieldList(answer)) {
+      // A field list means the query ran; only its records did not arrive.
+      errorText = "Error: Die Ergebnisdatei \"" + path + "\" des IPC Servers fehlt";
     } else {
-      errorText =
-          "Error: " + (answer.empty() ? std::string("Der IPC Server antwortet nicht") : answer);
+      errorText = "Error: " + answer;
     }
   } catch (const std::exception& e) {
     errorText = e.what();

@@ -4,8 +4,10 @@
 //
 // Ownership: the returned data set belongs to the caller; it is always returned.
 // Failures are values: `errorText` is empty on success and otherwise holds the reason
-// ("Error: " and the host's message, "Error: Der IPC Server antwortet nicht", or a
-// reader's message for a damaged result file). The caller must check it before using the
+// ("Error: " and the host's message; "Error: Der IPC Server antwortet nicht" when no
+// attempt got its reply complete, whatever file exists; a missing result file, named,
+// when the host answered with a field list; or a reader's message for a damaged result
+// file). The caller must check it before using the
 // data set. Nothing here raises. The result file is gone when the call returns.
 
 #include <memory>

@@ -1,13 +1,20 @@
 #include "output/Report.h"
 
 #include <charconv>
+#include <chrono>
 #include <cmath>
+#include <condition_variable>
 #include <exception>
+#include <memory>
+#include <mutex>
 #include <ostream>
+#include <thread>
 
 #include "docdata/Cp1252.h"
 #include "docdata/DataGridLine.h"
+#include "hostlink/HostCallCancel.h"
 #include "hostlink/HostCommands.h"
+#include "hostlink/IPCClient.h"
 #include "output/GridSections.h"
 
 namespace dz {
@@ -271,7 +278,7 @@ std::string ReportJson(TSuperStack& stack, const std::string& systemUid) {
 
 std::string ReportHelpText() {
   return R"(Usage: dirivararez
-       dirivararez --report [--format text|json]
+       dirivararez --report [--format text|json] [--timeout SECONDS] [--reply-timeout MS]
        dirivararez --help
 
 Without arguments the window opens and loads at once.
@@ -286,6 +293,12 @@ result to standard output, in UTF-8.
   --format json    {"caption", "error", "systemUid", "sections": [Fehlend, Quelle,
                    Komprimiert, Alle]}, each section with "name", "storage", "total" and
                    "lines"; "sections" is empty when the run failed
+  --timeout SECONDS
+                   give the whole run at most this long (default 300); a run cut short
+                   fails with a message saying so
+  --reply-timeout MS
+                   give up on a host call when the host stays silent this long (default
+                   60000 per attempt)
   --help           show this text
 
 Exit status: 0 when the run did not fail (also when it ended early for want of exactly
@@ -294,8 +307,50 @@ standard error), 2 on bad usage.
 )";
 }
 
+namespace {
+
+// A whole number from `min` to `max`, nothing else.
+bool ParseCount(const std::string& text, long min, long max, long& value) {
+  long v = 0;
+  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+  if (ec != std::errc() || end != text.data() + text.size() || v < min || v > max) return false;
+  value = v;
+  return true;
+}
+
+// Cancels the current thread's host calls when `seconds` have passed, unless stopped first.
+class RunDeadline {
+ public:
+  RunDeadline(std::shared_ptr<THostCallCancel> cancel, long seconds)
+      : thread_([this, cancel = std::move(cancel), seconds] {
+          std::unique_lock<std::mutex> lock(mutex_);
+          if (!stopped_.wait_for(lock, std::chrono::seconds(seconds), [this] { return done_; }))
+            cancel->Cancel(
+                "Zeit\xFC"
+                "berschreitung: Marvella hat den Lauf nicht innerhalb von " +
+                std::to_string(seconds) + " s beantwortet");
+        }) {}
+  ~RunDeadline() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      done_ = true;
+    }
+    stopped_.notify_all();
+    thread_.join();
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable stopped_;
+  bool done_ = false;
+  std::thread thread_;  // last: it starts in the constructor
+};
+
+}  // namespace
+
 int ReportMain(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   bool report = false, json = false, formatGiven = false;
+  long timeoutSeconds = kDefaultRunTimeoutSeconds, replyTimeoutMs = 0;
   auto usage = [&err](const std::string& why) {
     err << "dirivararez: " << why << "\n(dirivararez --help shows the usage)\n";
     return 2;
@@ -320,20 +375,34 @@ int ReportMain(const std::vector<std::string>& args, std::ostream& out, std::ost
         return usage("unknown format " + value + " (text or json)");
       json = value == "json";
       formatGiven = true;
+    } else if (a == "--timeout") {
+      if (i + 1 >= args.size() || !ParseCount(args[++i], 1, 86400, timeoutSeconds))
+        return usage("--timeout needs seconds (1 to 86400)");
+    } else if (a == "--reply-timeout") {
+      if (i + 1 >= args.size() || !ParseCount(args[++i], 1, 3600000, replyTimeoutMs))
+        return usage("--reply-timeout needs milliseconds (1 to 3600000)");
     } else {
       return usage("unknown argument " + a);
     }
   }
   if (!report) return usage(formatGiven ? "--format needs --report" : "nothing to do");
 
+  if (replyTimeoutMs > 0) SetDefaultReplyTimeout(static_cast<int>(replyTimeoutMs));
   TSuperStack stack;
-  try {
-    DetectHostServer();
-  } catch (const std::exception&) {
-    // A server list that cannot be read leaves the default server in use; the run then
-    // reports whatever that means.
+  {
+    // Each host call may wait a minute per attempt; a script waits for the whole run at
+    // most this long.
+    auto cancel = std::make_shared<THostCallCancel>();
+    THostCallScope scope(cancel);
+    RunDeadline deadline(cancel, timeoutSeconds);
+    try {
+      DetectHostServer();
+    } catch (const std::exception&) {
+      // A server list that cannot be read leaves the default server in use; the run then
+      // reports whatever that means.
+    }
+    stack.Run(false);
   }
-  stack.Run(false);
   out << (json ? ReportJson(stack, SystemUID()) : ReportText(stack));
   out.flush();
   if (!stack.ErrorText().empty()) {

@@ -25,10 +25,14 @@ std::string ReportText(TSuperStack& stack);
 // "sections" is empty.
 std::string ReportJson(TSuperStack& stack, const std::string& systemUid);
 
-// The program's command line without the program name: "--report [--format text|json]"
-// or "--help". Finds the host server that started us, performs one run and prints the
-// report to `out`. Returns 0 when the run did not fail, 1 when it failed (the message
-// also goes to `err`), 2 on bad usage.
+// The whole run of a report may take this long unless --timeout says otherwise.
+constexpr long kDefaultRunTimeoutSeconds = 300;
+
+// The program's command line without the program name: "--report [--format text|json]
+// [--timeout SECONDS] [--reply-timeout MS]" or "--help". Finds the host server that
+// started us, performs one run and prints the report to `out`. Returns 0 when the run did
+// not fail, 1 when it failed or ran out of time (the message also goes to `err`), 2 on
+// bad usage.
 int ReportMain(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 std::string ReportHelpText();

@@ -27,6 +27,11 @@ class ByteChannel {
 
   // Ends the connection; later reads and writes fail. Safe to call twice.
   virtual void Close() = 0;
+
+  // Makes a read or write blocked in another thread return at once, and later ones fail,
+  // without releasing anything (Close stays with the owner). Channels that never block
+  // need not do anything.
+  virtual void Interrupt() {}
 };
 
 // Reads exactly `size` bytes, looping over short reads. False when the stream ended or

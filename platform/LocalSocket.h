@@ -34,6 +34,7 @@ class SocketChannel : public ByteChannel {
   // Ends both directions without releasing the descriptor, so that a read or write
   // blocked in another thread returns at once. Used to stop servers.
   void Shutdown();
+  void Interrupt() override { Shutdown(); }
 
  private:
   int fd_;

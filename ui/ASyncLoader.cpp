@@ -2,13 +2,21 @@
 
 namespace dz {
 
-TASyncLoader::TASyncLoader(TLoadDone onLoadDone, TLoadRunFactory newRun)
-    : FPool(std::make_unique<TWorkerThreadPool>(1, 5)),
+namespace {
+const char* const kAbandoned = "Das Laden wurde abgebrochen";
+}
+
+TASyncLoader::TASyncLoader(TLoadDone onLoadDone, TLoadRunFactory newRun,
+                           std::unique_ptr<TBaseThreadLink> link)
+    : FPool(std::make_unique<TWorkerThreadPool>(1, 5, std::move(link))),
       FOnLoadDone(std::move(onLoadDone)),
       FNewRun(std::move(newRun)) {}
 
 TASyncLoader::~TASyncLoader() {
-  FPool->WaitForJobs();
+  // The owner is going: a host that stays silent must not hold it up for minutes, and a
+  // result that arrives now has nobody to go to.
+  FAbandoned = true;
+  if (FRunning) FRunning->Cancel(kAbandoned);
   FPool.reset();
 }
 
@@ -20,7 +28,9 @@ void TASyncLoader::StartLoad() {
         [this](TImportWorker& j, std::unique_ptr<TLoadRun> run, const std::string& errorText) {
           LoadCompleted(j, std::move(run), errorText);
         });
+    std::shared_ptr<THostCallCancel> cancel = job->Cancel();
     FPool->AddJob(std::move(job));
+    FRunning = std::move(cancel);
   } catch (...) {
     // No job will complete, so nothing would ever take the count back down and every later
     // reload would be refused as "busy".
@@ -32,7 +42,8 @@ void TASyncLoader::StartLoad() {
 void TASyncLoader::LoadCompleted(TImportWorker& job, std::unique_ptr<TLoadRun> run,
                                  const std::string& errorText) {
   --FBusy;
-  if (FOnLoadDone) FOnLoadDone(job, std::move(run), errorText);
+  FRunning.reset();
+  if (FOnLoadDone && !FAbandoned) FOnLoadDone(job, std::move(run), errorText);
 }
 
 }  // namespace dz

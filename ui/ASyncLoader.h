@@ -4,8 +4,12 @@
 // thread.
 //
 // Create, use and destroy it on the user-interface thread. The handler is called from that
-// thread's event loop (or from the destructor, which waits for a running load and still
-// delivers its result). A failure raised by the handler is swallowed on the worker.
+// thread's event loop. A failure raised by the handler is swallowed on the worker.
+//
+// Destroying the loader abandons a running load at once: its host calls are cut short, its
+// result is freed without reaching the handler, and the destructor waits only for the
+// worker to notice (a join that cancelling keeps short: every wait of a run on the host
+// ends when cancelled, the rest is the run's own computing).
 
 #include <memory>
 #include <string>
@@ -21,8 +25,9 @@ class TASyncLoader {
   using TLoadDone = TImportWorker::TCompletion;
 
   // newRun makes the run of each load; onLoadDone takes over the run when it has ended.
-  TASyncLoader(TLoadDone onLoadDone, TLoadRunFactory newRun);
-  // Waits (dispatching events) until a running load has been delivered, then ends the pool.
+  // `link` carries the completion into this thread's event loop.
+  TASyncLoader(TLoadDone onLoadDone, TLoadRunFactory newRun, std::unique_ptr<TBaseThreadLink> link);
+  // Abandons a running load (see above) and ends the pool.
   ~TASyncLoader();
   TASyncLoader(const TASyncLoader&) = delete;
   TASyncLoader& operator=(const TASyncLoader&) = delete;
@@ -41,6 +46,8 @@ class TASyncLoader {
   TLoadDone FOnLoadDone;
   int FBusy = 0;  // touched on the user-interface thread only
   TLoadRunFactory FNewRun;
+  std::shared_ptr<THostCallCancel> FRunning;  // of the load under way, if any
+  bool FAbandoned = false;
 };
 
 }  // namespace dz

@@ -2,7 +2,7 @@
 
 #include <exception>
 
-#include "docdata/Exception.h"
+#include "engine/SuperStack.h"
 
 namespace dz {
 
@@ -11,16 +11,13 @@ TImportWorker::TImportWorker(std::unique_ptr<TLoadRun> run, TCompletion onComple
 
 void TImportWorker::Execute() {
   if (!FStack) return;
+  THostCallScope scope(FCancel);
   try {
     FStack->Run(true);
-  } catch (const Exception& e) {
-    FErrorText = e.Message();
-  } catch (const std::exception& e) {
-    // Not the run's own failure kind (out of memory and the like); it still has to reach
-    // the window as an error rather than vanish in the worker.
-    FErrorText = e.what();
   } catch (...) {
-    FErrorText = "Unbekannter Fehler";
+    // Whatever kind of failure it was, it has to reach the window as a German message
+    // rather than vanish in the worker.
+    FErrorText = FailureMessage(std::current_exception());
   }
 }
 

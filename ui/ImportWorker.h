@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "hostlink/HostCallCancel.h"
 #include "ui/LoadRun.h"
 #include "ui/WorkerThreadJob.h"
 
@@ -29,8 +30,12 @@ class TImportWorker : public TWorkerThreadJob {
 
   const std::string& ErrorText() const { return FErrorText; }
 
+  // Cuts the run's host calls short (from any thread): it then ends soon with an error.
+  const std::shared_ptr<THostCallCancel>& Cancel() const { return FCancel; }
+
  private:
   std::string FErrorText;
+  std::shared_ptr<THostCallCancel> FCancel = std::make_shared<THostCallCancel>();
   std::unique_ptr<TLoadRun> FStack;
   TCompletion FOnCompleted;
 };

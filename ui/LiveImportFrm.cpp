@@ -26,6 +26,7 @@
 #include "ui/CueSounds.h"
 #include "ui/FSB_BOX.h"
 #include "ui/QtText.h"
+#include "ui/QtThreadLink.h"
 #include "ui/StopWatch.h"
 #include "ui/SuperStackRun.h"
 #include "ui/ViewDataGrid.h"
@@ -136,8 +137,8 @@ TLiveImportFrm::TLiveImportFrm(TLoadRunFactory newRun, QWidget* parent)
 }
 
 TLiveImportFrm::~TLiveImportFrm() {
-  // A load still running delivers its result to LoadDone while the loader
-  // waits; nothing may start another one meanwhile.
+  // A load still running is abandoned: its result never reaches LoadDone, and
+  // nothing may start another one meanwhile.
   FClosing = true;
   FLoader.reset();
   FStack.reset();
@@ -267,7 +268,7 @@ void TLiveImportFrm::FormCreate() {
       [this](TImportWorker& job, std::unique_ptr<TLoadRun> run, const std::string& errorText) {
         LoadDone(job, std::move(run), errorText);
       },
-      FNewRun);
+      FNewRun, std::make_unique<TQtThreadLink>());
   auto* grip = new QSizeGrip(Panel1);
   grip->setObjectName(QStringLiteral("SizeGrip"));
   static_cast<QHBoxLayout*>(Panel1->layout())->addWidget(grip, 0, Qt::AlignRight | Qt::AlignBottom);

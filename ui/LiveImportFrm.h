@@ -40,7 +40,7 @@ class TLiveImportFrm : public QWidget {
   // `newRun` makes the run of each load; empty: a fresh reconciliation run (TSuperStackRun)
   // against the host. Set-up asks the host which server started us and where its window is.
   explicit TLiveImportFrm(TLoadRunFactory newRun = {}, QWidget* parent = nullptr);
-  // Waits for a running load (still handling events) before anything is freed.
+  // Abandons a running load (its result is freed unshown) before anything is freed.
   ~TLiveImportFrm() override;
 
   TViewDataGrid* Grid() const { return FGrid; }

@@ -1,23 +1,19 @@
 #include "ui/WorkerThreadPool.h"
 
-#include <QAbstractEventDispatcher>
-#include <QCoreApplication>
-#include <QEventLoop>
-#include <QMetaObject>
-#include <QObject>
 #include <exception>
 
 namespace dz {
 
 // Carries calls from the workers into the base thread. A worker queues its call, posts a
-// Qt call to a receiver that lives on the base thread, and waits; whoever runs on the base
-// thread next (its event loop, WaitForJobs, the destructor) executes the queued calls. A
-// failure is stored with the call and raised again on the worker.
+// call through the link to the base thread's event loop, and waits; whoever runs on the
+// base thread next (its event loop, WaitForJobs, the destructor) executes the queued
+// calls. A failure is stored with the call and raised again on the worker.
 class TWorkerThreadPool::TclThreadSynchronizer {
  public:
-  TclThreadSynchronizer() : FReceiver(new QObject), FBaseThread(std::this_thread::get_id()) {}
-  // Deleting the receiver drops calls still posted to it; by then no worker is left.
-  ~TclThreadSynchronizer() { delete FReceiver; }
+  explicit TclThreadSynchronizer(std::unique_ptr<TBaseThreadLink> link)
+      : FLink(std::move(link)), FBaseThread(std::this_thread::get_id()) {}
+  // Destroying the link drops calls still posted through it; by then no worker is left.
+  ~TclThreadSynchronizer() = default;
 
   // Worker side: runs the job's Completed on the base thread and waits for it.
   void Synchronize(TWorkerThreadJob& job) {
@@ -37,9 +33,11 @@ class TWorkerThreadPool::TclThreadSynchronizer {
   void Wake() {
     { std::lock_guard<std::mutex> g(FMutex); }
     FChanged.notify_all();
-    QMetaObject::invokeMethod(
-        FReceiver, [this] { RunPending(); }, Qt::QueuedConnection);
+    if (FLink) FLink->Post([this] { RunPending(); });
   }
+
+  // Base side: serves the base thread's event loop once, if it has one.
+  bool DispatchEvents() { return FLink && FLink->DispatchEvents(); }
 
   // Base side: executes every queued call.
   void RunPending() {
@@ -79,7 +77,7 @@ class TWorkerThreadPool::TclThreadSynchronizer {
     std::exception_ptr failure;
     bool done;
   };
-  QObject* FReceiver;
+  std::unique_ptr<TBaseThreadLink> FLink;
   const std::thread::id FBaseThread;
   std::mutex FMutex;
   std::condition_variable FChanged;
@@ -164,10 +162,11 @@ class TWorkerThreadPool::TclWorkerThread {
   std::thread FThread;  // last: it starts running in the constructor
 };
 
-TWorkerThreadPool::TWorkerThreadPool(int minWorkers, int maxWorkers)
+TWorkerThreadPool::TWorkerThreadPool(int minWorkers, int maxWorkers,
+                                     std::unique_ptr<TBaseThreadLink> link)
     : FMinWorkers(minWorkers < 1 ? 1 : minWorkers),
       FMaxWorkers(maxWorkers < FMinWorkers ? FMinWorkers : maxWorkers),
-      FSync(std::make_unique<TclThreadSynchronizer>()) {}
+      FSync(std::make_unique<TclThreadSynchronizer>(std::move(link))) {}
 
 TWorkerThreadPool::~TWorkerThreadPool() {
   std::vector<TclWorkerThread*> workers;
@@ -250,16 +249,14 @@ void TWorkerThreadPool::WaitForJobs() {
   DispatchWhile([this] { return FPendingCount.load() > 0; }, true);
 }
 
-// A quit request met while dispatching here is not lost: the Qt event loop that is asked to
+// A quit request met while dispatching here is not lost: the event loop that is asked to
 // quit ends as soon as control returns to it.
 void TWorkerThreadPool::DispatchWhile(const std::function<bool()>& keepWaiting, bool allEvents) {
   const bool onBase = FSync->OnBaseThread();
   while (keepWaiting()) {
     if (onBase) FSync->RunPending();
     if (!keepWaiting()) break;
-    if (onBase && allEvents && QCoreApplication::instance() && QAbstractEventDispatcher::instance())
-      QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-    else
+    if (!(onBase && allEvents && FSync->DispatchEvents()))
       FSync->WaitForChange(keepWaiting, onBase);
   }
 }

@@ -7,9 +7,9 @@
 // that finds every worker busy waits in a first-in first-out queue. Each AddJob lets go
 // of the workers that are idle at that moment, so after a burst the pool shrinks back.
 //
-// The calls into the base thread are queued Qt calls that the worker waits for. The base
-// thread therefore has to dispatch events while jobs run: its event loop does that, and so
-// do WaitForJobs and the destructor while they wait.
+// The calls into the base thread go through its link (BaseThreadLink.h), which the worker
+// waits for. The base thread therefore has to dispatch events while jobs run: its event
+// loop does that, and so do WaitForJobs and the destructor while they wait.
 
 #include <atomic>
 #include <condition_variable>
@@ -20,15 +20,16 @@
 #include <thread>
 #include <vector>
 
+#include "ui/BaseThreadLink.h"
 #include "ui/WorkerThreadJob.h"
-
-class QObject;
 
 namespace dz {
 
 class TWorkerThreadPool {
  public:
-  TWorkerThreadPool(int minWorkers = 1, int maxWorkers = 5);
+  // `link` (owned) carries the calls into the creating thread; without one they run only
+  // while that thread waits in WaitForJobs or the destructor.
+  TWorkerThreadPool(int minWorkers, int maxWorkers, std::unique_ptr<TBaseThreadLink> link);
   // Drops the queued jobs unrun, lets running jobs finish (their Completed still runs,
   // on this thread, while the destructor waits) and ends every worker.
   ~TWorkerThreadPool();

@@ -7,6 +7,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QMimeData>
 #include <QPushButton>
@@ -32,6 +33,7 @@
 #include "ui/FSB_BOX.h"
 #include "ui/LiveImportFrm.h"
 #include "ui/ViewDataGrid.h"
+#include "ui/Wave.h"
 
 using namespace dz;
 
@@ -319,12 +321,33 @@ class WindowHostTest : public QObject {
     }
   }
 
+  // A host that takes the load's "GETJSON" and then says nothing: the window stays with
+  // the user. F5 is answered at once (the busy cue) and closing does not wait for the host.
+  void ASilentHostHoldsUpNeitherReloadNorClosing() {
+    StartHost({}, {"--fault", "GETJSON=silent"});
+    auto window = std::make_unique<TLiveImportFrm>();
+    int busyCues = 0;
+    window->findChild<TWave*>("WaveBusy")->OnPlay = [&busyCues](TWave&) { ++busyCues; };
+    window->show();
+    QTRY_VERIFY_WITH_TIMEOUT(window->IsLoading(), kLong);
+    QTest::qWait(200);  // the load now waits for the host's reply
+    QElapsedTimer clock;
+    clock.start();
+    QTest::keyClick(window->Grid(), Qt::Key_F5);
+    QTRY_COMPARE_WITH_TIMEOUT(busyCues, 1, 2000);
+    QTest::keyClick(window->Grid(), Qt::Key_Escape);
+    QVERIFY(!window->isVisible());
+    window.reset();
+    QVERIFY2(clock.elapsed() < 3000, QByteArray::number(clock.elapsed()));
+  }
+
  private:
-  void StartHost(const std::string& canPost = {}) {
+  void StartHost(const std::string& canPost = {}, std::vector<std::string> extra = {}) {
     test::HostsimOptions o;
     o.dir = db_;
     o.document = db_ + "/open-document.json";
     o.canPost = canPost;
+    o.extra = std::move(extra);
     host_ = std::make_unique<test::HostsimProcess>(o);
   }
 

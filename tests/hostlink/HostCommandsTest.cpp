@@ -147,6 +147,29 @@ TEST_F(HostCommands, ServerListLines) {
   }
 }
 
+// A list that is no regular file would block the open (FIFO) or never end (device); no
+// retrying makes it readable, so it is refused at once.
+TEST_F(HostCommands, AServerListThatIsNoFileIsRefusedAtOnce) {
+  const std::string list = ServerListFileName();
+  for (int fifo = 0; fifo < 2; ++fifo) {
+    std::remove(list.c_str());
+    if (fifo)
+      ASSERT_EQ(mkfifo(list.c_str(), 0600), 0);
+    else
+      std::filesystem::create_symlink("/dev/zero", list);
+    const double start = MonotonicSeconds();
+    try {
+      ReadServerList();
+      ADD_FAILURE() << "no failure";
+    } catch (const std::exception& e) {
+      EXPECT_NE(std::string(e.what()).find("ist keine gew\xF6hnliche Datei"), std::string::npos)
+          << e.what();
+    }
+    EXPECT_LT(MonotonicSeconds() - start, 1.0);
+  }
+  std::remove(list.c_str());
+}
+
 TEST(HostCommandsSplit, SplitAtCharacter8) {
   struct Case {
     std::string text;

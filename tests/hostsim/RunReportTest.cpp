@@ -1,6 +1,7 @@
 // The reconciliation run end to end: documents in a real hostsim process (database,
 // SYS.UID, open document), one run through the report, checked through its JSON.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <memory>
@@ -14,6 +15,7 @@
 #include "docdata/PositionTableWriter.h"
 #include "engine/SuperStack.h"
 #include "hostlink/HostCommands.h"
+#include "hostlink/IPCClient.h"
 #include "hostlink/MVTempDir.h"
 #include "hostlink/RemoteQuery.h"
 #include "output/Report.h"
@@ -447,6 +449,120 @@ TEST_F(RunReport, QueriesThroughTheHostProcess) {
   rows = RunRemoteQuery("SELECT * FROM Rechnungen", "", error);
   EXPECT_EQ(error, "Error: no such table: Rechnungen");
   EXPECT_EQ(LeftInTempDir(), std::vector<std::string>{});
+}
+
+// A host that fails, lies or stalls: every case ends in a message, in bounded time, and
+// never as a success that shows invoiced positions as missing.
+TEST_F(RunReport, AHostThatFailsNeverPassesForOneThatAnswered) {
+  Scenario s = Invoice({91, 92});
+  s.stored = {Doc(91, 7, {Pos("A", "5")}), Doc(92, 1, {Pos("A", "5")})};
+  Write(s);
+  const std::string empty = temp_.path() + "empty.vds", cut = temp_.path() + "cut.vds";
+  ASSERT_TRUE(WriteWholeFile(empty, ""));
+  ASSERT_TRUE(WriteWholeFile(cut, std::string("TPF0\x01\x01\x02", 7)));
+  const std::string fifo = temp_.path() + "fifo.json";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  const std::string noAnswer = "Error: Der IPC Server antwortet nicht";
+  const std::string notRegular = " ist keine gew\xF6hnliche Datei";
+  struct Case {
+    const char* name;
+    std::vector<std::string> host;    // hostsim options
+    std::vector<std::string> report;  // further report options
+    std::string error;                // the message, or a part of it when `part`
+    bool part = false;
+  };
+  const std::vector<Case> cases = {
+      // The host writes its result file, then never answers: what the file holds is not
+      // to be trusted, whether whole, empty or cut short.
+      {"query unanswered, file whole", {"--fault", "ANYQUERY=hangup"}, {}, noAnswer},
+      {"query unanswered, file empty",
+       {"--fault", "ANYQUERY=hangup", "--result-file", empty},
+       {},
+       noAnswer},
+      {"host dies on the query, file cut",
+       {"--fault", "ANYQUERY=die", "--result-file", cut},
+       {},
+       noAnswer},
+      {"query reply cut at byte 20", {"--fault", "ANYQUERY=cut:20"}, {}, noAnswer},
+      {"query reply announces more than it sends",
+       {"--fault", "ANYQUERY=bytes:0000000000000000ff00000000000000"},
+       {},
+       noAnswer},
+      // Two requests to pick the server, one for the document, then the host is gone.
+      {"host dies after the document", {"--die-after", "3"}, {}, noAnswer},
+      // Answered with a field list but no file: say which file is missing.
+      {"field list without its file",
+       {"--answer", "ANYQUERY=ID,3,0\r\n"},
+       {},
+       "Error: Die Ergebnisdatei \"" + MVTempDir(),
+       true},
+      // Silence: bounded per call, and for the whole run.
+      {"silent host, short reply time-out",
+       {"--fault", "GETJSON=silent"},
+       {"--reply-timeout", "100"},
+       kNoHostMessage},
+      {"silent host, run deadline",
+       {"--fault", "GETJSON=silent"},
+       {"--timeout", "1", "--reply-timeout", "60000"},
+       "Zeit\xFC"
+       "berschreitung: Marvella hat den Lauf nicht innerhalb von 1 s beantwortet"},
+      // Files that would block or never end.
+      {"document is a FIFO", {"--answer", "GETJSON=" + fifo}, {}, notRegular, true},
+      {"document is a device", {"--answer", "GETJSON=/dev/zero"}, {}, notRegular, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    SetCachedServerName("");
+    Serve(c.host);
+    std::vector<std::string> args = {"--report", "--format", "json"};
+    args.insert(args.end(), c.report.begin(), c.report.end());
+    const double start = MonotonicSeconds();
+    Outcome r = Report(args);
+    EXPECT_LT(MonotonicSeconds() - start, 10);
+    host_.reset();
+    EXPECT_EQ(r.exitCode, 1) << r.out;
+    if (c.part)
+      EXPECT_NE(r.Text("error").find(c.error), std::string::npos) << r.Text("error");
+    else
+      EXPECT_EQ(r.Text("error"), c.error);
+    EXPECT_EQ(r.Sections().Count(), 0u);
+  }
+  SetDefaultReplyTimeout(60000);
+  EXPECT_TRUE(fs::exists(fifo));  // named by the host, but no file of ours
+}
+
+// "SYS.UID" that would block or never end: the run goes on without a system identifier.
+TEST_F(RunReport, ASystemIdThatIsNoFileIsLeftEmpty) {
+  Scenario s = Invoice({93});
+  s.stored = {Doc(93, 7, {Pos("A", "5")})};
+  Write(s);
+  const std::string uid = Folder() + "/SYS.UID";
+  for (int fifo = 0; fifo < 2; ++fifo) {
+    fs::remove(uid);
+    if (fifo)
+      ASSERT_EQ(mkfifo(uid.c_str(), 0600), 0);
+    else
+      fs::create_symlink("/dev/zero", uid);
+    Serve();
+    Outcome r = Report();
+    host_.reset();
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.Text("systemUid"), "");
+  }
+}
+
+// The host names a file outside the temporary folder: not ours to delete.
+TEST_F(RunReport, OnlyDocumentFilesInTheTemporaryFolderAreDeleted) {
+  Scenario s = Invoice({94});
+  s.stored = {Doc(94, 7, {Pos("A", "5")})};
+  Write(s);
+  const std::string outside = std::string(DIRI_BIN_DIR) + "/../Wichtig-" + NewGuidText() + ".json";
+  ASSERT_TRUE(WriteWholeFile(outside, OpenDocumentJson(s.open)));
+  Serve({"--answer", "GETJSON=" + outside});
+  Outcome r = Report();
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_TRUE(fs::exists(outside));
+  fs::remove(outside);
 }
 
 TEST(RunPieces, QueryOverTheLinkedDocumentsInCollectionOrder) {

@@ -1,6 +1,7 @@
 #include "tools/hostsim/HostServer.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <fstream>
 
 #include "docdata/Cp1252.h"
@@ -30,7 +31,26 @@ HostRequest Decode(IMessageData& message) {
   return r;
 }
 
+std::string HexBytes(const std::string& hex) {
+  std::string bytes;
+  for (std::size_t i = 0; i + 1 < hex.size(); i += 2)
+    bytes += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
+  return bytes;
+}
+
+bool IsHex(const std::string& text) {
+  return text.size() % 2 == 0 &&
+         text.find_first_not_of("0123456789abcdefABCDEF") == std::string::npos;
+}
+
 }  // namespace
+
+bool IsFaultKind(const std::string& kind) {
+  if (kind == "silent" || kind == "hangup" || kind == "die") return true;
+  if (kind.rfind("cut:", 0) == 0)
+    return kind.size() > 4 && kind.find_first_not_of("0123456789", 4) == std::string::npos;
+  return kind.rfind("bytes:", 0) == 0 && IsHex(kind.substr(6));
+}
 
 HostServer::HostServer(HostServerOptions options)
     : options_(std::move(options)), document_(options_.documentFile) {
@@ -130,10 +150,43 @@ void HostServer::Serve(SocketChannel& channel) {
     if (!ReadPipeMessageBody(channel, idLength, *request)) return;
     HostRequest r = Decode(*request);
     Journal(r);
+    if (options_.dieAfter >= 0 && ++received_ > options_.dieAfter) std::_Exit(3);
     MessageDataPtr reply = CreateMessageData();
     reply->Data().WriteUnicodeString(u"DATA", Cp1252ToUtf16(Dispatch(r)));
+    if (r.command == "ANYQUERY" && !options_.resultFile.empty()) WriteGivenResult(r);
+    auto fault = options_.faults.find(r.command);
+    if (fault != options_.faults.end()) return Fail(channel, fault->second, *reply);
     if (!WritePipeMessage(channel, *reply)) return;
   }
+}
+
+void HostServer::WriteGivenResult(const HostRequest& request) {
+  const std::size_t at = request.data.rfind('\b');
+  if (at == std::string::npos) return;
+  std::string bytes;
+  ReadWholeFile(options_.resultFile, bytes);
+  WriteWholeFile(request.data.substr(at + 1), bytes);
+}
+
+void HostServer::Fail(SocketChannel& channel, const std::string& kind, IMessageData& reply) {
+  if (kind == "die") std::_Exit(3);
+  if (kind == "hangup") return;
+  if (kind == "silent") {
+    // Until the client gives up (or stopping ends the connection).
+    char byte;
+    while (channel.Read(&byte, 1) > 0) {
+    }
+    return;
+  }
+  std::string bytes;
+  if (kind.rfind("bytes:", 0) == 0) {
+    bytes = HexBytes(kind.substr(6));
+  } else {
+    MemoryChannel whole("");
+    WritePipeMessage(whole, reply);
+    bytes = whole.Written().substr(0, std::stoul(kind.substr(4)));
+  }
+  WriteAll(channel, bytes.data(), bytes.size());
 }
 
 std::string HostServer::Dispatch(const HostRequest& request) {

@@ -23,6 +23,7 @@
 #include <thread>
 #include <vector>
 
+#include "hostlink/MessageData.h"
 #include "platform/LocalSocket.h"
 #include "tools/hostsim/OpenDocument.h"
 
@@ -49,7 +50,18 @@ struct HostServerOptions {
   std::string journalFile;  // one line per request when set
   int replyTimeoutMs = 60000;
   int instances = 4;  // connections served at the same time
+
+  // A host that fails on purpose, for tests. Per command, what happens after its handler
+  // ran (so files it writes are there) instead of the reply: "silent" (keep the connection
+  // and say nothing), "hangup" (close it), "die" (the process ends at once), "cut:N" (only
+  // the first N bytes of the reply, then close), "bytes:HEX" (these bytes, then close).
+  std::map<std::string, std::string> faults;
+  int dieAfter = -1;       // >= 0: the process ends at once on receiving request dieAfter + 1
+  std::string resultFile;  // set: every ANYQUERY's result file gets this file's bytes
 };
+
+// Checks a fault text of HostServerOptions::faults.
+bool IsFaultKind(const std::string& kind);
 
 class HostServer {
  public:
@@ -81,6 +93,8 @@ class HostServer {
  private:
   void Instance(int stopFd);
   void Serve(SocketChannel& channel);
+  void WriteGivenResult(const HostRequest& request);
+  void Fail(SocketChannel& channel, const std::string& kind, IMessageData& reply);
   void Journal(const HostRequest& request);
   void Finish();
 
@@ -95,6 +109,7 @@ class HostServer {
   std::mutex activeLock_;
   std::vector<SocketChannel*> active_;
   bool stopping_ = false;
+  std::atomic<int> received_{0};
 };
 
 }  // namespace dz::hostsim

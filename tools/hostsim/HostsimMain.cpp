@@ -115,6 +115,12 @@ Options of serve:
   --answer CMD=TEXT    answer the command CMD with TEXT instead (repeatable), e.g.
                        --answer DBPATH= for a host without a database folder
   --reply-timeout MS   give up on a connection silent for MS milliseconds (default 60000)
+  --fault CMD=KIND     fail on purpose after handling CMD (repeatable), instead of replying:
+                       silent (say nothing, keep the connection), hangup (close it), die
+                       (end the process), cut:N (send only the first N bytes of the reply),
+                       bytes:HEX (send these bytes instead)
+  --die-after K        end the process at once when request K + 1 arrives
+  --result-file FILE   give every ANYQUERY's result file the bytes of FILE
   --instances N        connections served at the same time (default 4); further clients
                        wait in the queue, and find the server busy when that is full too
   --ready-fd N         write "ready <pid>" and a line feed to descriptor N once serving
@@ -172,6 +178,20 @@ bool ParseServeOptions(const std::vector<std::string>& args, ServeOptions& o, st
         return fail("--answer needs COMMAND=TEXT");
       o.answers.emplace_back(answer.substr(0, answer.find('=')),
                              answer.substr(answer.find('=') + 1));
+    } else if (a == "--fault") {
+      std::string fault;
+      const std::size_t eq = fault.npos;
+      if (!value(fault) || fault.find('=') == eq || fault.front() == '=' ||
+          !IsFaultKind(fault.substr(fault.find('=') + 1)))
+        return fail("--fault needs COMMAND=silent|hangup|die|cut:N|bytes:HEX");
+      o.server.faults[fault.substr(0, fault.find('='))] = fault.substr(fault.find('=') + 1);
+    } else if (a == "--die-after") {
+      if (!number(o.server.dieAfter) || o.server.dieAfter < 0)
+        return fail("--die-after needs a number of requests");
+    } else if (a == "--result-file") {
+      if (!value(o.server.resultFile) || o.server.resultFile.empty())
+        return fail("--result-file needs a file");
+      o.server.resultFile = AbsolutePath(o.server.resultFile);
     } else if (a == "--reply-timeout") {
       if (!number(o.server.replyTimeoutMs)) return fail("--reply-timeout needs milliseconds");
     } else if (a == "--instances") {
