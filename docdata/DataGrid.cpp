@@ -195,6 +195,8 @@ std::string NormalizeLongText(std::string_view text) {
 // Turns the rows text into table rows, one line at a time.
 class DatasReader {
  public:
+  struct TooManyRows {};
+
   explicit DatasReader(TDataGrid& grid)
       : grid_(grid), cols_(grid.ColCount()), cells_(cols_), numeric_(cols_) {
     for (int c = 0; c < cols_; ++c) {
@@ -275,9 +277,13 @@ class DatasReader {
       if (numeric_[col]) ReplaceDecimalSeparators(cell, sep_);
       touched_.push_back(col);
     }
+    if (dataLines_ >= TDataGrid::kMaxDataRows) throw TooManyRows();
     ++dataLines_;
     TDataGrid::Row& row = grid_.MutableRow(dataLines_);
-    row = TDataGrid::Row();
+    // Cleared, not replaced: a table that reads rows again keeps its buffers.
+    row.cells.clear();
+    row.longText.clear();
+    row.l2.clear();
     if (!f.UsedUp()) {
       UnescapeField(f.Next(buffer_), text_);
       row.longText = NormalizeLongText(text_);
@@ -382,7 +388,7 @@ bool TDataGrid::LoadRows(std::string_view inflated, size_t pieceSize) {
       reader.Feed(inflated.substr(at, pieceSize));
     reader.Finish();
     return true;
-  } catch (const std::exception&) {
+  } catch (const DatasReader::TooManyRows&) {
     return false;
   }
 }
@@ -458,9 +464,8 @@ std::string_view TDataGrid::SecondLevelData(int row) const {
 }
 
 int TDataGrid::FindColumn(std::string_view fieldName) const {
-  std::string want = UpperCase(fieldName);
   for (int i = 0; i < ColCount(); ++i)
-    if (UpperCase(columns_[i].FieldName) == want) return i;
+    if (SameText(columns_[i].FieldName, fieldName)) return i;
   return -1;
 }
 

@@ -23,6 +23,9 @@ class TDataGrid {
  public:
   // Rows are read in pieces of this many bytes; lines may span pieces.
   static constexpr size_t kReadPieceSize = 65536;
+  // More data rows than this and the rows text is taken for damaged: every row costs
+  // memory far beyond the few bytes a line of text needs.
+  static constexpr int kMaxDataRows = 1 << 21;
 
   TDataGrid();
   TDataGrid(const TDataGrid&) = delete;
@@ -43,7 +46,9 @@ class TDataGrid {
   // Column definitions from an inflated "ColumnsFormat" stream: with FullColumnsStreaming
   // the stream's columns replace the set; otherwise they are merged into it.
   void LoadColumns(std::string_view inflated);
-  // Rows from inflated "Datas" text, fed in pieces of `pieceSize` bytes.
+  // Rows from inflated "Datas" text, fed in pieces of `pieceSize` bytes. False when the
+  // text cannot be read whole (more than kMaxDataRows rows among it); out of memory
+  // raises std::bad_alloc.
   bool LoadRows(std::string_view inflated, size_t pieceSize = kReadPieceSize);
 
   // Column -1 reads as empty text, column -2 as the row's long text; anything out of
