@@ -168,6 +168,16 @@ std::string Utf8ToCp1252(std::string_view text) {
       if (i == n) break;
     }
     auto c = static_cast<unsigned char>(text[i]);
+    // U+00A0 to U+00FF, the bytes of the same value: most of what is not ASCII.
+    if ((c == 0xC2 || c == 0xC3) && i + 1 < n) {
+      const auto cc = static_cast<unsigned char>(text[i + 1]);
+      const unsigned cp = ((c & 0x1Fu) << 6) | (cc & 0x3Fu);
+      if ((cc & 0xC0) == 0x80 && cp >= 0xA0) {
+        *o++ = static_cast<char>(cp);
+        i += 2;
+        continue;
+      }
+    }
     int len = (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : (c & 0xF8) == 0xF0 ? 4 : 0;
     char32_t cp = len == 2 ? (c & 0x1F) : len == 3 ? (c & 0x0F) : (c & 0x07);
     bool ok = len != 0 && i + len <= n;
