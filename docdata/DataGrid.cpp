@@ -197,8 +197,9 @@ class DatasReader {
  public:
   struct TooManyRows {};
 
-  explicit DatasReader(TDataGrid& grid)
-      : grid_(grid), cols_(grid.ColCount()), cells_(cols_), numeric_(cols_) {
+  // With `visit`, each data row goes to it instead of into the table.
+  explicit DatasReader(TDataGrid& grid, const TDataGrid::RowVisitor* visit = nullptr)
+      : grid_(grid), visit_(visit), cols_(grid.ColCount()), cells_(cols_), numeric_(cols_) {
     for (int c = 0; c < cols_; ++c) {
       int kind = grid.Columns()[c].NumericKind;
       numeric_[c] = kind == deFloat || kind == deCurrency;
@@ -233,7 +234,7 @@ class DatasReader {
   void Finish() {
     if (!carry_.empty()) Line(carry_);
     carry_.clear();
-    grid_.SetRowCount(1 + dataLines_);
+    if (!visit_) grid_.SetRowCount(1 + dataLines_);
   }
 
  private:
@@ -279,6 +280,18 @@ class DatasReader {
     }
     if (dataLines_ >= TDataGrid::kMaxDataRows) throw TooManyRows();
     ++dataLines_;
+    if (visit_) {
+      TDataGridRowView view;
+      view.cells_ = &cells_;
+      if (!f.UsedUp()) {
+        UnescapeField(f.Next(buffer_), text_);
+        longText_ = NormalizeLongText(text_);
+        view.longText_ = longText_;
+      }
+      (*visit_)(view);
+      for (int c : touched_) cells_[c].clear();
+      return;
+    }
     TDataGrid::Row& row = grid_.MutableRow(dataLines_);
     // Cleared, not replaced: a table that reads rows again keeps its buffers.
     row.cells.clear();
@@ -296,6 +309,8 @@ class DatasReader {
   }
 
   TDataGrid& grid_;
+  const TDataGrid::RowVisitor* visit_;
+  std::string longText_;
   int cols_;
   std::vector<std::string> cells_;  // this line's cells by column
   std::vector<char> numeric_;       // columns holding deFloat or deCurrency numbers
@@ -391,6 +406,25 @@ bool TDataGrid::LoadRows(std::string_view inflated, size_t pieceSize) {
   } catch (const DatasReader::TooManyRows&) {
     return false;
   }
+}
+
+bool TDataGrid::VisitRows(std::string_view inflated, const RowVisitor& visit, size_t pieceSize) {
+  if (pieceSize == 0) pieceSize = kReadPieceSize;
+  try {
+    DatasReader reader(*this, &visit);
+    for (size_t at = 0; at < inflated.size(); at += pieceSize)
+      reader.Feed(inflated.substr(at, pieceSize));
+    reader.Finish();
+    return true;
+  } catch (const DatasReader::TooManyRows&) {
+    return false;
+  }
+}
+
+std::string_view TDataGridRowView::Cell(int col) const {
+  if (col == -2) return longText_;
+  if (col < 0 || static_cast<size_t>(col) >= cells_->size()) return {};
+  return (*cells_)[static_cast<size_t>(col)];
 }
 
 const TDataGrid::Row* TDataGrid::RowAt(int row) const {

@@ -10,6 +10,7 @@
 // so far stay). LoadStoredTable reports the state of the binary columns as a value.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -18,6 +19,19 @@
 #include "docdata/Column.h"
 
 namespace dz {
+
+// One data row while the rows text is read, before (or instead of) being stored: Cell as
+// the table would answer it for that row. Valid only while the visitor runs.
+class TDataGridRowView {
+ public:
+  std::string_view Cell(int col) const;
+  std::string_view LongText() const { return longText_; }
+
+ private:
+  friend class DatasReader;
+  const std::vector<std::string>* cells_ = nullptr;
+  std::string_view longText_;
+};
 
 class TDataGrid {
  public:
@@ -50,6 +64,11 @@ class TDataGrid {
   // text cannot be read whole (more than kMaxDataRows rows among it); out of memory
   // raises std::bad_alloc.
   bool LoadRows(std::string_view inflated, size_t pieceSize = kReadPieceSize);
+  // Reads the rows text as LoadRows does but hands every data row to `visit`, in order,
+  // and keeps none of them: for taking the rows over without storing them twice.
+  using RowVisitor = std::function<void(const TDataGridRowView&)>;
+  bool VisitRows(std::string_view inflated, const RowVisitor& visit,
+                 size_t pieceSize = kReadPieceSize);
 
   // Column -1 reads as empty text, column -2 as the row's long text; anything out of
   // range reads as empty. The view lives until the row changes.

@@ -47,11 +47,10 @@ void DeleteDocumentFile(const std::string& path) {
 
 // The documents of one host share their column layout byte for byte as a rule. The layout
 // of the last document is kept, so that the next one with the same compressed bytes skips
-// inflating and reading the column stream; its table is reused for the next document's
-// rows (reading rows replaces all rows of a table).
+// inflating and reading the column stream.
 struct TSuperStack::ColumnCache {
   std::string compressed;
-  std::unique_ptr<TDataGrid> table;  // the loaded columns, and the last document's rows
+  std::unique_ptr<TDataGrid> table;  // the loaded columns
   TColumnIndexRecord index;
 };
 
@@ -281,19 +280,16 @@ void TSuperStack::DecodeStoredDocument(StoredDocument& doc, ColumnCache& cache) 
     cache.table = std::move(table);
     cache.compressed = std::move(doc.columns);
   }
-  TDataGrid& table = *cache.table;
+  // The rows go straight into lines: the table itself never needs them.
   const TColumnIndexRecord& index = cache.index;
-  if (!table.LoadRows(datas.bytes.View())) {
-    cache.table.reset();  // its rows are a damaged document's
-    throw damaged();
-  }
-
-  for (int r = 1; r < table.RowCount(); ++r) {
-    if (table.IsMarkerRow(r)) continue;
-    std::unique_ptr<TDataGridLine> line = RowToLine(table, index, r);
+  auto take = [&doc, &index](const TDataGridRowView& row) {
+    if (IsMarkerKind(RowKindOf(row.Cell(0)))) return;
+    auto line = std::make_unique<TDataGridLine>();
+    FillLineFromRowView(row, index, *line);
     NormalizeLineNumbers(*line);
     doc.lines.push_back(std::move(line));
-  }
+  };
+  if (!cache.table->VisitRows(datas.bytes.View(), take)) throw damaged();
 }
 
 }  // namespace dz

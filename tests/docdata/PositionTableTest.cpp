@@ -266,6 +266,16 @@ TEST(PositionTable, RowsFromHandWrittenText) {
     for (size_t r = 0; r < c.rows.size(); ++r)
       for (const auto& [col, text] : c.rows[r])
         EXPECT_EQ(g.Cell(col, static_cast<int>(r) + 1), text) << c.what << " row " << r + 1;
+    // Rows handed over while they are read show the same cells, and stay out of the table.
+    TDataGrid v;
+    size_t r = 0;
+    ASSERT_TRUE(v.VisitRows(c.datas, [&](const TDataGridRowView& row) {
+      ASSERT_LT(r, c.rows.size()) << c.what;
+      for (const auto& [col, text] : c.rows[r]) EXPECT_EQ(row.Cell(col), text) << c.what;
+      ++r;
+    }));
+    EXPECT_EQ(r, c.rows.size()) << c.what;
+    EXPECT_EQ(v.RowCount(), 2) << c.what;
   }
 }
 
