@@ -395,10 +395,10 @@ void TDataGrid::MergeColumns(TDataGridColumns& read) {
   }
 }
 
-bool TDataGrid::LoadRows(std::string_view inflated, size_t pieceSize) {
+bool TDataGrid::ReadRows(std::string_view inflated, const RowVisitor* visit, size_t pieceSize) {
   if (pieceSize == 0) pieceSize = kReadPieceSize;
   try {
-    DatasReader reader(*this);
+    DatasReader reader(*this, visit);
     for (size_t at = 0; at < inflated.size(); at += pieceSize)
       reader.Feed(inflated.substr(at, pieceSize));
     reader.Finish();
@@ -408,17 +408,12 @@ bool TDataGrid::LoadRows(std::string_view inflated, size_t pieceSize) {
   }
 }
 
+bool TDataGrid::LoadRows(std::string_view inflated, size_t pieceSize) {
+  return ReadRows(inflated, nullptr, pieceSize);
+}
+
 bool TDataGrid::VisitRows(std::string_view inflated, const RowVisitor& visit, size_t pieceSize) {
-  if (pieceSize == 0) pieceSize = kReadPieceSize;
-  try {
-    DatasReader reader(*this, &visit);
-    for (size_t at = 0; at < inflated.size(); at += pieceSize)
-      reader.Feed(inflated.substr(at, pieceSize));
-    reader.Finish();
-    return true;
-  } catch (const DatasReader::TooManyRows&) {
-    return false;
-  }
+  return ReadRows(inflated, &visit, pieceSize);
 }
 
 std::string_view TDataGridRowView::Cell(int col) const {

@@ -97,6 +97,7 @@ class TDataGrid {
     std::string l2;
   };
   static void SetRowCells(Row& row, const std::vector<std::string>& cells, size_t count);
+  bool ReadRows(std::string_view inflated, const RowVisitor* visit, size_t pieceSize);
   const Row* RowAt(int row) const;
   Row& MutableRow(int row);
   void MergeColumns(TDataGridColumns& read);
