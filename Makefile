@@ -53,8 +53,13 @@ format:
 screenshot: build
 	./tools/screenshot.sh
 
+# Every benchmark ends with "ratio X (target <= Y: met)" (or "NOT met"); the summary
+# collects those last lines.
 bench: build
-	@for b in build/bin/bench_*; do echo "== $$b"; $$b || exit 1; done
+	@summary=""; for b in build/bin/bench_*; do echo "== $$b"; \
+	  $$b > build/bench.out 2>&1; rc=$$?; cat build/bench.out; [ $$rc = 0 ] || exit 1; \
+	  summary="$$summary$$(printf '%-18s %s' $$(basename $$b) "$$(tail -n 1 build/bench.out)")\n"; \
+	done; rm -f build/bench.out; printf '\nSummary\n%b' "$$summary"
 
 clean:
 	rm -rf build build-asan

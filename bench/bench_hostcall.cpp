@@ -1,54 +1,87 @@
 // One host call ("DBPATH" against a running hostsim: connect, request, reply, farewell,
-// close) against a raw socket round trip that moves the same bytes, both timed in this
-// run. The raw side is this program started again as a minimal server that only counts
-// bytes, so that both servers are separate processes.
+// close) against a raw socket round trip that moves the same bytes, written with nothing
+// but the socket calls, both timed in this run. The raw side is this program started
+// again as a minimal server, so that both servers are separate processes.
 //
 //   bench_hostcall [rounds]
 //
 // Both are timed in alternating rounds of 50 calls; the fastest round of each counts.
 
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "bench/BenchCommon.h"
 #include "docdata/Cp1252.h"
 #include "hostlink/HostCommands.h"
 #include "hostlink/MVTempDir.h"
 #include "hostlink/MessageData.h"
 #include "platform/ChildProcess.h"
-#include "platform/LocalSocket.h"
 #include "platform/Platform.h"
-#include "platform/StopSignal.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
+sockaddr_un SocketAddress(const std::string& path) {
+  sockaddr_un a{};
+  a.sun_family = AF_UNIX;
+  std::memcpy(a.sun_path, path.c_str(), std::min(path.size() + 1, sizeof a.sun_path - 1));
+  return a;
+}
+
+bool ReadFully(int fd, char* p, size_t n) {
+  while (n > 0) {
+    ssize_t got = read(fd, p, n);
+    if (got <= 0) return false;
+    p += got;
+    n -= static_cast<size_t>(got);
+  }
+  return true;
+}
+
+bool WriteFully(int fd, const char* p, size_t n) {
+  while (n > 0) {
+    ssize_t put = write(fd, p, n);
+    if (put <= 0) return false;
+    p += put;
+    n -= static_cast<size_t>(put);
+  }
+  return true;
+}
+
 // The raw server: per connection, take `requestBytes`, send `replyBytes`, read until the
-// client closes (its farewell).
-int RawServer(const std::string& path, std::size_t requestBytes, std::size_t replyBytes,
-              int readyFd) {
-  int stopFd = dz::InstallStopSignals();
-  dz::LocalListener listener;
-  std::string error;
-  if (!listener.Listen(path, 64, &error)) {
-    std::fprintf(stderr, "raw server: %s\n", error.c_str());
+// client closes (its farewell). Ends when it is terminated.
+int RawServer(const std::string& path, size_t requestBytes, size_t replyBytes, int readyFd) {
+  int listener = socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un a = SocketAddress(path);
+  unlink(path.c_str());
+  if (listener < 0 || bind(listener, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
+      listen(listener, 64) != 0) {
+    std::fprintf(stderr, "raw server: %s\n", std::strerror(errno));
     return 1;
   }
-  dz::WriteAndCloseDescriptor(readyFd, "ready\n");
+  (void)!write(readyFd, "ready\n", 6);
+  close(readyFd);
   std::string in(requestBytes, '\0'), out(replyBytes, 'r');
   for (;;) {
-    auto c = listener.Accept(stopFd, 10000);
-    if (!c) return 0;
-    if (!dz::ReadExact(*c, in.data(), in.size())) continue;
-    if (!dz::WriteAll(*c, out.data(), out.size())) continue;
-    char rest[64];
-    while (c->Read(rest, sizeof rest) > 0) {
+    int c = accept(listener, nullptr, nullptr);
+    if (c < 0) continue;
+    if (ReadFully(c, in.data(), in.size()) && WriteFully(c, out.data(), out.size())) {
+      char rest[64];
+      while (read(c, rest, sizeof rest) > 0) {
+      }
     }
+    close(c);
   }
 }
 
@@ -140,15 +173,15 @@ int main(int argc, char** argv) {
     };
     const std::string out(requestBytes, 'q'), farewell(8, '\xFF');
     std::string in(replyBytes, '\0');
+    const sockaddr_un rawAddress = SocketAddress(rawPath);
     auto rawTrip = [&] {
-      dz::ConnectResult c = dz::ConnectLocalSocket(rawPath);
-      if (c.status != dz::ConnectStatus::Connected ||
-          !dz::WriteAll(*c.channel, out.data(), out.size()) ||
-          !dz::ReadExact(*c.channel, in.data(), in.size())) {
+      int c = socket(AF_UNIX, SOCK_STREAM, 0);
+      if (c < 0 ||
+          connect(c, reinterpret_cast<const sockaddr*>(&rawAddress), sizeof rawAddress) != 0 ||
+          !WriteFully(c, out.data(), out.size()) || !ReadFully(c, in.data(), in.size()) ||
+          !WriteFully(c, farewell.data(), farewell.size()))
         ok = false;
-        return;
-      }
-      dz::WriteAll(*c.channel, farewell.data(), farewell.size());
+      if (c >= 0) close(c);
     };
 
     MicrosPerCall(100, hostCall);  // warm up both sides
@@ -166,7 +199,7 @@ int main(int argc, char** argv) {
     std::printf("host call \"DBPATH\" via hostsim: %.1f us per call (%zu bytes out, %zu back)\n",
                 hostUs, requestBytes, replyBytes);
     std::printf("raw socket round trip, same bytes: %.1f us\n", floorUs);
-    std::printf("ratio: %.2f (target <= 5)\n", hostUs / floorUs);
+    bench::Verdict(hostUs / floorUs, 2.0);
   }
   std::error_code ec;
   fs::remove_all(temp, ec);

@@ -18,12 +18,14 @@ struct BlobInflater {
     capacity = want;
   }
 
-  static InflateResult Run(std::string_view in) {
+  static InflateResult Run(std::string_view in, size_t limit) {
     InflateResult result;
     if (in.empty()) return result;
     TBlobBytes& out = result.bytes;
+    // One byte beyond the limit tells a stream that ends exactly there from a longer one.
+    const size_t most = limit < SIZE_MAX ? limit + 1 : limit;
     size_t capacity = 0;
-    Grow(out, capacity, in.size() + 2048);
+    Grow(out, capacity, std::min(in.size() + 2048, most));
     const size_t step = (in.size() + 255) / 256 * 256;
 
     z_stream zs{};
@@ -37,14 +39,21 @@ struct BlobInflater {
         zs.avail_in = static_cast<uInt>(n);
         consumed += n;
       }
-      if (out.size_ == capacity) Grow(out, capacity, step);
+      if (out.size_ == capacity) {
+        if (capacity >= most) {
+          result.tooLarge = true;
+          break;
+        }
+        Grow(out, capacity, std::min(step, most - capacity));
+      }
       size_t room = std::min<size_t>(capacity - out.size_, UINT_MAX);
       zs.next_out = reinterpret_cast<Bytef*>(out.data_.get() + out.size_);
       zs.avail_out = static_cast<uInt>(room);
       int ret = inflate(&zs, Z_NO_FLUSH);
       out.size_ += room - zs.avail_out;
       if (ret == Z_STREAM_END) {
-        complete = true;
+        complete = out.size_ <= limit;
+        result.tooLarge = !complete;
         break;
       }
       if (ret == Z_OK || ret == Z_BUF_ERROR) {
@@ -60,8 +69,8 @@ struct BlobInflater {
   }
 };
 
-InflateResult InflateBlob(std::string_view compressed) {
-  return BlobInflater::Run(compressed);
+InflateResult InflateBlob(std::string_view compressed, size_t limit) {
+  return BlobInflater::Run(compressed, limit);
 }
 
 }  // namespace dz

@@ -10,6 +10,10 @@
 // zlib stream (a zlib error, or data ending before the end of the stream) gives the
 // bytes produced up to that point with `damaged` set. The caller must not take such a
 // result for a whole document. An empty input gives empty bytes and is not damaged.
+//
+// A stream that would inflate to more than `limit` bytes is stopped there and counts as
+// damaged (with `tooLarge` set): a few kilobytes can otherwise ask for gigabytes. Running
+// out of memory below the limit raises std::bad_alloc.
 
 #include <cstddef>
 #include <cstdlib>
@@ -40,8 +44,13 @@ class TBlobBytes {
 struct InflateResult {
   TBlobBytes bytes;
   bool damaged = false;
+  bool tooLarge = false;  // stopped at the limit (damaged is then set too)
 };
 
-InflateResult InflateBlob(std::string_view compressed);
+// Far above any real document's positions text (a few megabytes for thousands of
+// positions), far below what a small hostile blob could make us allocate.
+constexpr size_t kMaxInflatedBytes = size_t{256} << 20;
+
+InflateResult InflateBlob(std::string_view compressed, size_t limit = kMaxInflatedBytes);
 
 }  // namespace dz

@@ -93,6 +93,9 @@ class TColumn : public Persistent {
 class TDataGridColumns : public OwnedCollection<TColumn> {
  public:
   std::string_view ClassName() const override { return "TDataGridColumns"; }
+  // A position table has a few dozen columns; thousands are no table of ours.
+  size_t MaxItems() const override { return kMaxColumns; }
+  static constexpr size_t kMaxColumns = 4096;
 };
 
 // Stream root of a column set: `Columns` refers to a collection owned elsewhere.

@@ -95,6 +95,7 @@ void ReadCollection(TValueReader& r, Collection& coll) {
       coll.Clear();
       cleared = true;
     }
+    if (coll.Count() >= coll.MaxItems()) Fail(kInvalidPropertyValue);
     if (IsIntegerTag(r.NextValueType())) {  // the item's order number, not needed
       int64_t ignored;
       r.ReadIntegerPayload(r.ReadValueType(), ignored);

@@ -92,6 +92,11 @@ class Collection : public Persistent {
   // A new item at the end, owned by the collection.
   virtual Persistent& AddItem() = 0;
   virtual void Clear() = 0;
+  // The most items a stream may bring; more fail the read. An empty item costs two bytes
+  // in a stream but hundreds in memory, so a small stream could otherwise ask for
+  // gigabytes.
+  virtual size_t MaxItems() const { return kMaxStreamItems; }
+  static constexpr size_t kMaxStreamItems = 65536;
 
   // Nesting counter for batched changes; items tell their collection when they change.
   void BeginUpdate() { ++updateCount_; }

@@ -1,6 +1,8 @@
 #include "docdata/Cp1252.h"
 
 #include <array>
+#include <cstdint>
+#include <cstring>
 
 namespace dz {
 
@@ -92,30 +94,89 @@ std::string Utf16ToCp1252(std::u16string_view text) {
   return out;
 }
 
-std::string Cp1252ToUtf8(std::string_view text) {
-  std::string out;
-  out.reserve(text.size() + text.size() / 8);
-  for (char c : text) {
-    auto u = static_cast<unsigned char>(c);
-    if (u < 0x80)
-      out += c;
-    else
-      AppendUtf8(out, Cp1252ToUnicode(u));
+namespace {
+
+// Length of the run of ASCII bytes at the start of [p, end): whole words at a time, as
+// the positions text is nearly all ASCII.
+size_t AsciiRun(const char* p, const char* end) {
+  const char* start = p;
+  while (end - p >= 8) {
+    uint64_t w;
+    std::memcpy(&w, p, 8);
+    if (w & 0x8080808080808080ull) break;
+    p += 8;
   }
+  while (p < end && static_cast<unsigned char>(*p) < 0x80) ++p;
+  return static_cast<size_t>(p - start);
+}
+
+// The UTF-8 form of every byte from 0x80 on: its length, then its bytes.
+struct Utf8Forms {
+  unsigned char form[128][4];
+  Utf8Forms() {
+    for (int b = 0x80; b < 0x100; ++b) {
+      std::string u;
+      AppendUtf8(u, Cp1252ToUnicode(static_cast<unsigned char>(b)));
+      form[b - 0x80][0] = static_cast<unsigned char>(u.size());
+      std::memcpy(form[b - 0x80] + 1, u.data(), u.size());
+    }
+  }
+};
+
+const Utf8Forms& Forms() {
+  static const Utf8Forms f;
+  return f;
+}
+
+}  // namespace
+
+std::string Cp1252ToUtf8(std::string_view text) {
+  const auto& forms = Forms().form;
+  std::string out;
+  out.resize(text.size() * 3);  // the most a byte takes
+  char* o = out.data();
+  const char* p = text.data();
+  const char* end = p + text.size();
+  while (p < end) {
+    const size_t run = AsciiRun(p, end);
+    if (run) {
+      std::memcpy(o, p, run);
+      o += run;
+      p += run;
+      if (p == end) break;
+    }
+    const unsigned char* f = forms[static_cast<unsigned char>(*p++) - 0x80];
+    std::memcpy(o, f + 1, 3);
+    o += f[0];
+  }
+  out.resize(static_cast<size_t>(o - out.data()));
   return out;
 }
 
 std::string Utf8ToCp1252(std::string_view text) {
   std::string out;
-  out.reserve(text.size());
+  out.resize(text.size());  // every character becomes one byte, every bad byte one '?'
+  char* o = out.data();
   size_t i = 0;
   const size_t n = text.size();
   while (i < n) {
+    const size_t run = AsciiRun(text.data() + i, text.data() + n);
+    if (run) {
+      std::memcpy(o, text.data() + i, run);
+      o += run;
+      i += run;
+      if (i == n) break;
+    }
     auto c = static_cast<unsigned char>(text[i]);
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-      ++i;
-      continue;
+    // U+00A0 to U+00FF, the bytes of the same value: most of what is not ASCII.
+    if ((c == 0xC2 || c == 0xC3) && i + 1 < n) {
+      const auto cc = static_cast<unsigned char>(text[i + 1]);
+      const unsigned cp = ((c & 0x1Fu) << 6) | (cc & 0x3Fu);
+      if ((cc & 0xC0) == 0x80 && cp >= 0xA0) {
+        *o++ = static_cast<char>(cp);
+        i += 2;
+        continue;
+      }
     }
     int len = (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : (c & 0xF8) == 0xF0 ? 4 : 0;
     char32_t cp = len == 2 ? (c & 0x1F) : len == 3 ? (c & 0x0F) : (c & 0x07);
@@ -130,15 +191,20 @@ std::string Utf8ToCp1252(std::string_view text) {
     if (ok && ((len == 2 && cp < 0x80) || (len == 3 && cp < 0x800) || (len == 4 && cp < 0x10000)))
       ok = false;  // overlong form
     if (!ok) {
-      out += '?';
+      *o++ = '?';
       ++i;
       continue;
     }
     int b = UnicodeToCp1252(cp);
-    out += b < 0 ? '?' : static_cast<char>(b);
+    *o++ = b < 0 ? '?' : static_cast<char>(b);
     i += static_cast<size_t>(len);
   }
+  out.resize(static_cast<size_t>(o - out.data()));
   return out;
+}
+
+bool IsAscii(std::string_view text) {
+  return AsciiRun(text.data(), text.data() + text.size()) == text.size();
 }
 
 unsigned char LowerChar(unsigned char c) {

@@ -20,6 +20,8 @@ std::string Utf16ToCp1252(std::u16string_view text);
 std::string Cp1252ToUtf8(std::string_view text);
 // Invalid UTF-8 sequences become '?' per offending byte.
 std::string Utf8ToCp1252(std::string_view text);
+// No byte from 0x80 on: the text reads the same in Windows-1252 and UTF-8.
+bool IsAscii(std::string_view text);
 
 // Windows-1252 letter casing (accented letters, Š/š, Œ/œ, Ž/ž, Ÿ/ÿ included; ß and µ
 // have no single-byte counterpart and stay).

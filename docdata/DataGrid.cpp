@@ -195,8 +195,11 @@ std::string NormalizeLongText(std::string_view text) {
 // Turns the rows text into table rows, one line at a time.
 class DatasReader {
  public:
-  explicit DatasReader(TDataGrid& grid)
-      : grid_(grid), cols_(grid.ColCount()), cells_(cols_), numeric_(cols_) {
+  struct TooManyRows {};
+
+  // With `visit`, each data row goes to it instead of into the table.
+  explicit DatasReader(TDataGrid& grid, const TDataGrid::RowVisitor* visit = nullptr)
+      : grid_(grid), visit_(visit), cols_(grid.ColCount()), cells_(cols_), numeric_(cols_) {
     for (int c = 0; c < cols_; ++c) {
       int kind = grid.Columns()[c].NumericKind;
       numeric_[c] = kind == deFloat || kind == deCurrency;
@@ -231,7 +234,7 @@ class DatasReader {
   void Finish() {
     if (!carry_.empty()) Line(carry_);
     carry_.clear();
-    grid_.SetRowCount(1 + dataLines_);
+    if (!visit_) grid_.SetRowCount(1 + dataLines_);
   }
 
  private:
@@ -275,9 +278,25 @@ class DatasReader {
       if (numeric_[col]) ReplaceDecimalSeparators(cell, sep_);
       touched_.push_back(col);
     }
+    if (dataLines_ >= TDataGrid::kMaxDataRows) throw TooManyRows();
     ++dataLines_;
+    if (visit_) {
+      TDataGridRowView view;
+      view.cells_ = &cells_;
+      if (!f.UsedUp()) {
+        UnescapeField(f.Next(buffer_), text_);
+        longText_ = NormalizeLongText(text_);
+        view.longText_ = longText_;
+      }
+      (*visit_)(view);
+      for (int c : touched_) cells_[c].clear();
+      return;
+    }
     TDataGrid::Row& row = grid_.MutableRow(dataLines_);
-    row = TDataGrid::Row();
+    // Cleared, not replaced: a table that reads rows again keeps its buffers.
+    row.cells.clear();
+    row.longText.clear();
+    row.l2.clear();
     if (!f.UsedUp()) {
       UnescapeField(f.Next(buffer_), text_);
       row.longText = NormalizeLongText(text_);
@@ -290,6 +309,8 @@ class DatasReader {
   }
 
   TDataGrid& grid_;
+  const TDataGrid::RowVisitor* visit_;
+  std::string longText_;
   int cols_;
   std::vector<std::string> cells_;  // this line's cells by column
   std::vector<char> numeric_;       // columns holding deFloat or deCurrency numbers
@@ -374,17 +395,31 @@ void TDataGrid::MergeColumns(TDataGridColumns& read) {
   }
 }
 
-bool TDataGrid::LoadRows(std::string_view inflated, size_t pieceSize) {
+bool TDataGrid::ReadRows(std::string_view inflated, const RowVisitor* visit, size_t pieceSize) {
   if (pieceSize == 0) pieceSize = kReadPieceSize;
   try {
-    DatasReader reader(*this);
+    DatasReader reader(*this, visit);
     for (size_t at = 0; at < inflated.size(); at += pieceSize)
       reader.Feed(inflated.substr(at, pieceSize));
     reader.Finish();
     return true;
-  } catch (const std::exception&) {
+  } catch (const DatasReader::TooManyRows&) {
     return false;
   }
+}
+
+bool TDataGrid::LoadRows(std::string_view inflated, size_t pieceSize) {
+  return ReadRows(inflated, nullptr, pieceSize);
+}
+
+bool TDataGrid::VisitRows(std::string_view inflated, const RowVisitor& visit, size_t pieceSize) {
+  return ReadRows(inflated, &visit, pieceSize);
+}
+
+std::string_view TDataGridRowView::Cell(int col) const {
+  if (col == -2) return longText_;
+  if (col < 0 || static_cast<size_t>(col) >= cells_->size()) return {};
+  return (*cells_)[static_cast<size_t>(col)];
 }
 
 const TDataGrid::Row* TDataGrid::RowAt(int row) const {
@@ -458,9 +493,8 @@ std::string_view TDataGrid::SecondLevelData(int row) const {
 }
 
 int TDataGrid::FindColumn(std::string_view fieldName) const {
-  std::string want = UpperCase(fieldName);
   for (int i = 0; i < ColCount(); ++i)
-    if (UpperCase(columns_[i].FieldName) == want) return i;
+    if (SameText(columns_[i].FieldName, fieldName)) return i;
   return -1;
 }
 

@@ -10,6 +10,7 @@
 // so far stay). LoadStoredTable reports the state of the binary columns as a value.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -19,10 +20,26 @@
 
 namespace dz {
 
+// One data row while the rows text is read, before (or instead of) being stored: Cell as
+// the table would answer it for that row. Valid only while the visitor runs.
+class TDataGridRowView {
+ public:
+  std::string_view Cell(int col) const;
+  std::string_view LongText() const { return longText_; }
+
+ private:
+  friend class DatasReader;
+  const std::vector<std::string>* cells_ = nullptr;
+  std::string_view longText_;
+};
+
 class TDataGrid {
  public:
   // Rows are read in pieces of this many bytes; lines may span pieces.
   static constexpr size_t kReadPieceSize = 65536;
+  // More data rows than this and the rows text is taken for damaged: every row costs
+  // memory far beyond the few bytes a line of text needs.
+  static constexpr int kMaxDataRows = 1 << 21;
 
   TDataGrid();
   TDataGrid(const TDataGrid&) = delete;
@@ -43,8 +60,15 @@ class TDataGrid {
   // Column definitions from an inflated "ColumnsFormat" stream: with FullColumnsStreaming
   // the stream's columns replace the set; otherwise they are merged into it.
   void LoadColumns(std::string_view inflated);
-  // Rows from inflated "Datas" text, fed in pieces of `pieceSize` bytes.
+  // Rows from inflated "Datas" text, fed in pieces of `pieceSize` bytes. False when the
+  // text cannot be read whole (more than kMaxDataRows rows among it); out of memory
+  // raises std::bad_alloc.
   bool LoadRows(std::string_view inflated, size_t pieceSize = kReadPieceSize);
+  // Reads the rows text as LoadRows does but hands every data row to `visit`, in order,
+  // and keeps none of them: for taking the rows over without storing them twice.
+  using RowVisitor = std::function<void(const TDataGridRowView&)>;
+  bool VisitRows(std::string_view inflated, const RowVisitor& visit,
+                 size_t pieceSize = kReadPieceSize);
 
   // Column -1 reads as empty text, column -2 as the row's long text; anything out of
   // range reads as empty. The view lives until the row changes.
@@ -73,6 +97,7 @@ class TDataGrid {
     std::string l2;
   };
   static void SetRowCells(Row& row, const std::vector<std::string>& cells, size_t count);
+  bool ReadRows(std::string_view inflated, const RowVisitor* visit, size_t pieceSize);
   const Row* RowAt(int row) const;
   Row& MutableRow(int row);
   void MergeColumns(TDataGridColumns& read);

@@ -25,6 +25,9 @@ TColumnIndexRecord MakeColumnIndex(const TDataGrid& grid);
 // Fills `line` from table row `row` (the line's other fields are left as they are).
 void FillLineFromRow(const TDataGrid& grid, const TColumnIndexRecord& index, int row,
                      TDataGridLine& line);
+// The same from a row while it is read (TDataGrid::VisitRows).
+void FillLineFromRowView(const TDataGridRowView& row, const TColumnIndexRecord& index,
+                         TDataGridLine& line);
 // A new line from table row `row`; the caller owns it.
 std::unique_ptr<TDataGridLine> RowToLine(const TDataGrid& grid, const TColumnIndexRecord& index,
                                          int row);

@@ -15,11 +15,33 @@ namespace {
 // nearest 0.01: a difference that rounds to that double still counts.
 constexpr long double kThreshold = 0.01L;
 
+// The rule in its plain form, compared in place without building the keys.
+bool SameLowerCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  const unsigned char* lower = LowerTable();
+  for (size_t i = 0; i < a.size(); ++i)
+    if (lower[static_cast<unsigned char>(a[i])] != lower[static_cast<unsigned char>(b[i])])
+      return false;
+  return true;
+}
+
+bool SameCompactText(std::string_view a, std::string_view b) {
+  const unsigned char* lower = LowerTable();
+  size_t i = 0, j = 0;
+  while (true) {
+    while (i < a.size() && a[i] == ' ') ++i;
+    while (j < b.size() && b[j] == ' ') ++j;
+    if (i == a.size() || j == b.size()) return i == a.size() && j == b.size();
+    if (lower[static_cast<unsigned char>(a[i])] != lower[static_cast<unsigned char>(b[j])])
+      return false;
+    ++i;
+    ++j;
+  }
+}
+
 bool CandidateEqual(const TDataGridLine& c, const TDataGridLine& p) {
-  if (!c.Artikelnummer.empty() && LowerCase(p.Artikelnummer) == LowerCase(c.Artikelnummer))
-    return true;
-  if (!c.Bezeichnung1.empty() && CompactText(p.Bezeichnung1) == CompactText(c.Bezeichnung1))
-    return true;
+  if (!c.Artikelnummer.empty() && SameLowerCase(p.Artikelnummer, c.Artikelnummer)) return true;
+  if (!c.Bezeichnung1.empty() && SameCompactText(p.Bezeichnung1, c.Bezeichnung1)) return true;
   return false;
 }
 
@@ -47,15 +69,65 @@ std::string CompactText(std::string_view text) {
   return out;
 }
 
+namespace {
+
+uint64_t KeyHash(std::string_view key) {
+  return std::hash<std::string_view>{}(key);
+}
+
+}  // namespace
+
+void TLineStorage::KeyIndex::Clear() {
+  slots_.clear();
+  used_ = 0;
+}
+
+void TLineStorage::KeyIndex::Reserve(size_t keys) {
+  size_t capacity = 16;
+  while (capacity < keys * 2) capacity <<= 1;
+  if (capacity <= slots_.size()) return;
+  std::vector<Slot> old = std::move(slots_);
+  slots_.assign(capacity, Slot{0, -1});
+  for (const Slot& s : old) {
+    if (s.index < 0) continue;
+    size_t at = s.hash & (capacity - 1);
+    while (slots_[at].index >= 0) at = (at + 1) & (capacity - 1);
+    slots_[at] = s;
+  }
+}
+
+template <class Same>
+int TLineStorage::KeyIndex::Find(uint64_t hash, Same&& same, int insert) {
+  if (insert >= 0 && (used_ + 1) * 2 > slots_.size()) Reserve(used_ + 1);
+  if (slots_.empty()) return -1;
+  const size_t mask = slots_.size() - 1;
+  for (size_t at = hash & mask;; at = (at + 1) & mask) {
+    Slot& s = slots_[at];
+    if (s.index < 0) {
+      if (insert >= 0) {
+        s = Slot{hash, insert};
+        ++used_;
+      }
+      return -1;
+    }
+    if (s.hash == hash && same(s.index)) return s.index;
+  }
+}
+
 void TLineStorage::Clear() {
   entries_.clear();
-  byNumber_.clear();
-  byDescription_.clear();
+  byNumber_.Clear();
+  byDescription_.Clear();
   indexed_ = false;
 }
 
 LineEntry& TLineStorage::Add(const DocumentRef& ref, std::unique_ptr<TDataGridLine> line) {
   NormalizeLineNumbers(*line);
+  return AddNormalized(ref, std::move(line));
+}
+
+LineEntry& TLineStorage::AddNormalized(const DocumentRef& ref,
+                                       std::unique_ptr<TDataGridLine> line) {
   auto e = std::make_unique<LineEntry>();
   e->Ref = ref;
   e->Line = std::move(line);
@@ -99,31 +171,49 @@ void TLineStorage::Sort() {
     if (c != 0) return c < 0;
     return a->Ref.Date < b->Ref.Date;
   });
-  byNumber_.clear();
-  byDescription_.clear();
+  byNumber_.Clear();
+  byDescription_.Clear();
   indexed_ = false;
+}
+
+// The keys are compared with the entries' own fields: lower-casing (and so compacting)
+// gives the same text when applied twice.
+int TLineStorage::FindNumber(std::string_view key, int insert) {
+  return byNumber_.Find(
+      KeyHash(key),
+      [&](int i) {
+        return SameLowerCase(key, entries_[static_cast<size_t>(i)]->Line->Artikelnummer);
+      },
+      insert);
+}
+
+int TLineStorage::FindDescription(std::string_view key, int insert) {
+  return byDescription_.Find(
+      KeyHash(key),
+      [&](int i) {
+        return SameCompactText(key, entries_[static_cast<size_t>(i)]->Line->Bezeichnung1);
+      },
+      insert);
 }
 
 void TLineStorage::IndexEntry(int index) {
   const TDataGridLine& l = *entries_[static_cast<size_t>(index)]->Line;
-  // emplace keeps the first (lowest) index for a key.
+  // A key already present keeps its first (lowest) index.
   if (!l.Artikelnummer.empty()) {
     LowerCaseInto(numberKey_, l.Artikelnummer);
-    if (byNumber_.find(std::string_view(numberKey_)) == byNumber_.end())
-      byNumber_.emplace(numberKey_, index);
+    FindNumber(numberKey_, index);
   }
   if (!l.Bezeichnung1.empty()) {
     CompactTextInto(descriptionKey_, l.Bezeichnung1);
-    if (byDescription_.find(std::string_view(descriptionKey_)) == byDescription_.end())
-      byDescription_.emplace(descriptionKey_, index);
+    FindDescription(descriptionKey_, index);
   }
 }
 
 void TLineStorage::BuildIndex() {
-  byNumber_.clear();
-  byDescription_.clear();
-  byNumber_.reserve(entries_.size());
-  byDescription_.reserve(entries_.size());
+  byNumber_.Clear();
+  byDescription_.Clear();
+  byNumber_.Reserve(entries_.size());
+  byDescription_.Reserve(entries_.size());
   indexed_ = true;
   for (int i = 0; i < Count(); ++i) IndexEntry(i);
 }
@@ -131,15 +221,14 @@ void TLineStorage::BuildIndex() {
 LineEntry* TLineStorage::FindMatch(const TDataGridLine& probe, int* index) {
   if (!indexed_) BuildIndex();
   int best = -1;
-  if (!byNumber_.empty() && !probe.Artikelnummer.empty()) {
+  if (!byNumber_.Empty() && !probe.Artikelnummer.empty()) {
     LowerCaseInto(numberKey_, probe.Artikelnummer);
-    auto it = byNumber_.find(std::string_view(numberKey_));
-    if (it != byNumber_.end()) best = it->second;
+    best = FindNumber(numberKey_);
   }
-  if (!byDescription_.empty()) {
+  if (!byDescription_.Empty()) {
     CompactTextInto(descriptionKey_, probe.Bezeichnung1);
-    auto it = byDescription_.find(std::string_view(descriptionKey_));
-    if (it != byDescription_.end() && (best < 0 || it->second < best)) best = it->second;
+    const int d = FindDescription(descriptionKey_);
+    if (d >= 0 && (best < 0 || d < best)) best = d;
   }
   if (index) *index = best;
   return best < 0 ? nullptr : entries_[static_cast<size_t>(best)].get();

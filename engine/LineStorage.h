@@ -9,7 +9,6 @@
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "docdata/DataGridLine.h"
@@ -48,6 +47,8 @@ class TLineStorage {
   // Appends an entry for `line` (taken over) with a copy of `ref`; the line's numbers are
   // normalised first. Difference 0, matched 0.
   LineEntry& Add(const DocumentRef& ref, std::unique_ptr<TDataGridLine> line);
+  // The same for a line whose numbers are normalised already.
+  LineEntry& AddNormalized(const DocumentRef& ref, std::unique_ptr<TDataGridLine> line);
 
   // A position of the host document: the line by the document's key mapping (DM false,
   // Isnetto true), numbers normalised. Raises the JSON value errors of the mapping.
@@ -77,15 +78,35 @@ class TLineStorage {
  private:
   void IndexEntry(int index);
   void BuildIndex();
+  // The first index of a lower-cased part number / compacted description, or -1; with
+  // `insert` recorded for it when the key is new.
+  int FindNumber(std::string_view key, int insert = -1);
+  int FindDescription(std::string_view key, int insert = -1);
+
+  // First index per key, in one flat open-addressing table: the key's hash and the entry
+  // that holds it. Keys are not kept; a hit is confirmed against the entry's own field.
+  class KeyIndex {
+   public:
+    void Clear();
+    void Reserve(size_t keys);
+    bool Empty() const { return used_ == 0; }
+    // The first index of `key` (under `same`, comparing the key with an entry's field),
+    // or -1; with `insert` the index is recorded when the key is new.
+    template <class Same>
+    int Find(uint64_t hash, Same&& same, int insert = -1);
+
+   private:
+    struct Slot {
+      uint64_t hash;
+      int32_t index;  // -1: free
+    };
+    std::vector<Slot> slots_;
+    size_t used_ = 0;
+  };
 
   std::vector<std::unique_ptr<LineEntry>> entries_;
-  // First index per lower-cased part number / compacted description, for candidates
-  // whose field is not empty. Valid while indexed_ is true.
-  struct KeyHash {
-    using is_transparent = void;
-    size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
-  };
-  using KeyIndex = std::unordered_map<std::string, int, KeyHash, std::equal_to<>>;
+  // By lower-cased part number / compacted description, for candidates whose field is not
+  // empty. Valid while indexed_ is true.
   KeyIndex byNumber_;
   KeyIndex byDescription_;
   bool indexed_ = false;

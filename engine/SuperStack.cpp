@@ -1,10 +1,13 @@
 #include "engine/SuperStack.h"
 
 #include <algorithm>
+#include <atomic>
 #include <exception>
 #include <memory>
 #include <mutex>
 #include <new>
+#include <system_error>
+#include <thread>
 
 #include "docdata/AddInfoLines.h"
 #include "docdata/DataGrid.h"
@@ -55,7 +58,8 @@ void DeleteDocumentFile(const std::string& path) {
 // inflating and reading the column stream.
 struct TSuperStack::ColumnCache {
   std::string compressed;
-  std::unique_ptr<TDataGrid> layout;  // a table holding just the loaded columns
+  std::unique_ptr<TDataGrid> table;  // the loaded columns
+  TColumnIndexRecord index;
 };
 
 std::string SystemUID() {
@@ -186,11 +190,7 @@ void TSuperStack::Execute(std::string& documentFile) {
   else
     return;  // no single reference document: nothing to reconcile, and no failure
 
-  ColumnCache columns;
-  for (rows->First(); !rows->Eof(); rows->Next()) {
-    const bool isReference = Contains(*reference, rows->FieldByName("ID").AsInteger());
-    LoadStoredDocument(*rows, isReference ? FSource : FInvoiced, columns);
-  }
+  LoadStoredDocuments(*rows, *reference);
 
   FSource.Sort();
   FInvoiced.Sort();
@@ -221,50 +221,103 @@ void TSuperStack::LoadOpenDocument(TMVJSONObject& document, std::vector<int32_t>
     confirmations.push_back(ref.ID);
 }
 
-void TSuperStack::LoadStoredDocument(TVirtualDataSet& row, TLineStorage& target,
-                                     ColumnCache& cache) {
+// One stored document of the run: what its row holds, then what decoding it gave.
+struct TSuperStack::StoredDocument {
   DocumentRef ref;
-  ref.Number = row.FieldByName("ID_ORDER").AsString();
-  ref.ID = row.FieldByName("ID").AsInteger();
-  ref.Type = static_cast<uint8_t>(row.FieldByName("POT").AsInteger() & 0xFF);
-  ref.Date = row.FieldByName("date").AsDateTime();
+  bool isReference = false;
+  std::string columns, datas;                         // compressed
+  std::vector<std::unique_ptr<TDataGridLine>> lines;  // its positions, numbers normalised
+  std::exception_ptr failure;
+};
 
+void TSuperStack::LoadStoredDocuments(TVirtualDataSet& rows,
+                                      const std::vector<int32_t>& reference) {
+  std::vector<StoredDocument> docs;
+  for (rows.First(); !rows.Eof(); rows.Next()) {
+    StoredDocument& d = docs.emplace_back();
+    try {
+      d.ref.Number = rows.FieldByName("ID_ORDER").AsString();
+      d.ref.ID = rows.FieldByName("ID").AsInteger();
+      d.ref.Type = static_cast<uint8_t>(rows.FieldByName("POT").AsInteger() & 0xFF);
+      d.ref.Date = rows.FieldByName("date").AsDateTime();
+      d.isReference = Contains(reference, d.ref.ID);
+      d.columns = rows.FieldByName("ColumnsFormat").AsString();
+      d.datas = rows.FieldByName("Datas").AsString();
+    } catch (...) {
+      d.failure = std::current_exception();  // the documents before it still count
+      break;
+    }
+  }
+
+  // The documents do not depend on each other: two threads decode them, taking the next
+  // one in turn. Their positions are then stored in the order of the rows, and the first
+  // failure in that order ends the run, exactly as if they had been decoded one by one.
+  std::atomic<size_t> next{0};
+  auto work = [&docs, &next] {
+    ColumnCache cache;
+    for (size_t i; (i = next.fetch_add(1)) < docs.size();) {
+      if (docs[i].failure) continue;
+      try {
+        DecodeStoredDocument(docs[i], cache);
+      } catch (...) {
+        docs[i].failure = std::current_exception();
+      }
+      docs[i].columns = std::string();
+      docs[i].datas = std::string();
+    }
+  };
+  std::thread helper;
+  if (docs.size() > 1) {
+    try {
+      helper = std::thread(work);
+    } catch (const std::system_error&) {
+      // No second thread to be had: this one does all of it.
+    }
+  }
+  work();
+  if (helper.joinable()) helper.join();
+
+  for (StoredDocument& d : docs) {
+    if (d.failure) std::rethrow_exception(d.failure);
+    TLineStorage& target = d.isReference ? FSource : FInvoiced;
+    for (auto& line : d.lines) target.AddNormalized(d.ref, std::move(line));
+    std::vector<std::unique_ptr<TDataGridLine>>().swap(d.lines);
+  }
+}
+
+void TSuperStack::DecodeStoredDocument(StoredDocument& doc, ColumnCache& cache) {
   // A document whose stored positions cannot be read whole would show up as never
   // invoiced (or its invoice as missing): better no result than a wrong one.
-  auto damaged = [&ref] {
-    return Exception("Die gespeicherten Positionen des Dokuments " + ref.Number +
+  auto damaged = [&doc] {
+    return Exception("Die gespeicherten Positionen des Dokuments " + doc.ref.Number +
                      " sind besch\xE4"
                      "digt");
   };
-  std::string compressedColumns = row.FieldByName("ColumnsFormat").AsString();
-  const bool known = cache.layout && compressedColumns == cache.compressed;
+  const bool known = cache.table && doc.columns == cache.compressed;
   InflateResult columns;
-  if (!known) columns = InflateBlob(compressedColumns);
-  InflateResult datas = ReadBlobStream(row, "Datas");
+  if (!known) columns = InflateBlob(doc.columns);
+  InflateResult datas = InflateBlob(doc.datas);
   if (columns.damaged || datas.damaged) throw damaged();
   if ((!known && columns.bytes.Empty()) || datas.bytes.Empty()) return;
 
   if (!known) {
-    cache.layout.reset();
-    auto layout = std::make_unique<TDataGrid>();
-    layout->SetDefaultLayout();
-    layout->LoadColumns(columns.bytes.View());
-    cache.layout = std::move(layout);
-    cache.compressed = std::move(compressedColumns);
+    cache.table.reset();
+    auto table = std::make_unique<TDataGrid>();
+    table->LoadColumns(columns.bytes.View());
+    cache.index = MakeColumnIndex(*table);
+    cache.table = std::move(table);
+    cache.compressed = std::move(doc.columns);
   }
-  TDataGrid table;
-  table.SetDefaultLayout();
-  table.FullColumnsStreaming = cache.layout->FullColumnsStreaming;
-  table.Columns().Clear();
-  for (int c = 0; c < cache.layout->ColCount(); ++c)
-    table.Columns().Add().Assign(cache.layout->Columns()[static_cast<size_t>(c)]);
-  const TColumnIndexRecord index = MakeColumnIndex(table);
-  if (!table.LoadRows(datas.bytes.View())) throw damaged();
-
-  for (int r = 1; r < table.RowCount(); ++r) {
-    if (table.IsMarkerRow(r)) continue;
-    target.AddFromRow(ref, table, index, r);
-  }
+  // The rows go straight into lines: the table itself never needs them.
+  const TColumnIndexRecord& index = cache.index;
+  auto take = [&doc, &index](const TDataGridRowView& row) {
+    if (IsMarkerKind(RowKindOf(row.Cell(0)))) return;
+    auto line = std::make_unique<TDataGridLine>();
+    FillLineFromRowView(row, index, *line);
+    NormalizeLineNumbers(*line);
+    doc.lines.push_back(std::move(line));
+  };
+  if (!cache.table->VisitRows(datas.bytes.View(), take)) throw damaged();
 }
 
 }  // namespace dz

@@ -73,7 +73,9 @@ class TSuperStack {
   void LoadOpenDocument(class TMVJSONObject& document, std::vector<int32_t>& offers,
                         std::vector<int32_t>& confirmations);
   struct ColumnCache;
-  void LoadStoredDocument(TVirtualDataSet& row, TLineStorage& target, ColumnCache& columns);
+  struct StoredDocument;
+  void LoadStoredDocuments(TVirtualDataSet& rows, const std::vector<int32_t>& reference);
+  static void DecodeStoredDocument(StoredDocument& doc, ColumnCache& columns);
 
   TLineStorage FSource;    // positions of the offer or order confirmation
   TLineStorage FInvoiced;  // positions of every other document of the run

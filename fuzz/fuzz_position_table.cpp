@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "docdata/DataGrid.h"
 #include "docdata/Exception.h"
@@ -21,6 +22,23 @@ void UseTable(const dz::TDataGrid& g) {
     dz::NormalizeLineNumbers(*line);
     (void)g.IsMarkerRow(r);
   }
+}
+
+// Rows taken over while they are read give the lines the stored table gives.
+bool SameLinesWhenVisited(dz::TDataGrid& g, std::string_view datas, size_t piece) {
+  const dz::TColumnIndexRecord idx = dz::MakeColumnIndex(g);
+  std::vector<dz::TDataGridLine> visited;
+  const bool ok = g.VisitRows(
+      datas,
+      [&](const dz::TDataGridRowView& row) {
+        dz::FillLineFromRowView(row, idx, visited.emplace_back());
+      },
+      piece);
+  if (!ok) return true;  // nothing to compare: too many rows
+  if (static_cast<int>(visited.size()) != g.RowCount() - 1) return false;
+  for (size_t r = 0; r < visited.size(); ++r)
+    if (!visited[r].SameFields(*dz::RowToLine(g, idx, static_cast<int>(r) + 1))) return false;
+  return true;
 }
 
 bool SameRows(const dz::TDataGrid& a, const dz::TDataGrid& b) {
@@ -58,6 +76,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     whole.LoadRows(datas, datas.size() + 1);
     pieces.LoadRows(datas, piece);
     if (!SameRows(whole, pieces)) __builtin_trap();
+    if (!SameLinesWhenVisited(whole, datas, piece)) __builtin_trap();
     UseTable(whole);
   } catch (const dz::Exception&) {
   }

@@ -1,5 +1,6 @@
 #include "output/Report.h"
 
+#include <array>
 #include <charconv>
 #include <chrono>
 #include <cmath>
@@ -8,6 +9,7 @@
 #include <memory>
 #include <mutex>
 #include <ostream>
+#include <sstream>
 #include <thread>
 
 #include "docdata/Cp1252.h"
@@ -87,17 +89,25 @@ std::string Line(const std::array<std::string, cCount>& cells,
 
 // ---- JSON ----
 
-// Appends the 8-bit text as a JSON string in UTF-8. Converted byte by byte into `out`:
-// the report of a large run holds hundreds of thousands of them.
+// Appends the 8-bit text as a JSON string in UTF-8, straight into `out`, runs of plain
+// bytes at once: the report of a large run holds hundreds of thousands of them.
 void JsonString(std::string& out, std::string_view eightBit) {
+  // What stands for itself: printable ASCII but the quote and the backslash.
+  static const auto plain = [] {
+    std::array<bool, 256> t{};
+    for (int c = 0x20; c < 0x80; ++c) t[c] = c != '"' && c != '\\';
+    return t;
+  }();
   static const char hex[] = "0123456789abcdef";
   out += '"';
-  for (char ch : eightBit) {
-    const unsigned char c = static_cast<unsigned char>(ch);
-    if (c >= 0x20 && c < 0x80 && c != '"' && c != '\\') {
-      out += ch;
-      continue;
-    }
+  const size_t n = eightBit.size();
+  for (size_t i = 0; i < n;) {
+    size_t j = i;
+    while (j < n && plain[static_cast<unsigned char>(eightBit[j])]) ++j;
+    out.append(eightBit.data() + i, j - i);
+    if (j == n) break;
+    i = j + 1;
+    const unsigned char c = static_cast<unsigned char>(eightBit[j]);
     switch (c) {
       case '"':
         out += "\\\"";
@@ -230,12 +240,16 @@ std::string ReportText(TSuperStack& stack) {
   return out;
 }
 
-std::string ReportJson(TSuperStack& stack, const std::string& systemUid) {
+void WriteReportJson(TSuperStack& stack, const std::string& systemUid, std::ostream& stream) {
+  // Written in pieces: the report of a large run is many megabytes, never needed whole.
+  constexpr size_t kPiece = 1 << 16;
   std::string out;
-  size_t lines = 0;
-  for (int s = 0; s < static_cast<int>(kGridSections.size()); ++s)
-    lines += static_cast<size_t>(SectionStorage(stack, s).Count());
-  out.reserve(1024 + lines * 700);  // a line with its field names takes about that much
+  out.reserve(kPiece + 4096);
+  auto flush = [&out, &stream](bool always) {
+    if (!always && out.size() < kPiece) return;
+    stream.write(out.data(), static_cast<std::streamsize>(out.size()));
+    out.clear();
+  };
   out += '{';
   JsonKey(out, "caption");
   JsonString(out, stack.CaptionText());
@@ -268,12 +282,19 @@ std::string ReportJson(TSuperStack& stack, const std::string& systemUid) {
       for (int i = 0; i < storage.Count(); ++i) {
         if (i > 0) out += ',';
         JsonLine(out, storage.Entry(i));
+        flush(false);
       }
       out += "]}";
     }
   }
   out += "]}\n";
-  return out;
+  flush(true);
+}
+
+std::string ReportJson(TSuperStack& stack, const std::string& systemUid) {
+  std::ostringstream out;
+  WriteReportJson(stack, systemUid, out);
+  return std::move(out).str();
 }
 
 std::string ReportHelpText() {
@@ -403,7 +424,10 @@ int ReportMain(const std::vector<std::string>& args, std::ostream& out, std::ost
     }
     stack.Run(false);
   }
-  out << (json ? ReportJson(stack, SystemUID()) : ReportText(stack));
+  if (json)
+    WriteReportJson(stack, SystemUID(), out);
+  else
+    out << ReportText(stack);
   out.flush();
   if (!stack.ErrorText().empty()) {
     err << "dirivararez: " << Cp1252ToUtf8(stack.ErrorText()) << "\n";

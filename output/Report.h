@@ -24,6 +24,8 @@ std::string ReportText(TSuperStack& stack);
 // matched flag and the 24 fields of the position under their own names. On a failed run
 // "sections" is empty.
 std::string ReportJson(TSuperStack& stack, const std::string& systemUid);
+// The same, written to `out` piece by piece.
+void WriteReportJson(TSuperStack& stack, const std::string& systemUid, std::ostream& out);
 
 // The whole run of a report may take this long unless --timeout says otherwise.
 constexpr long kDefaultRunTimeoutSeconds = 300;

@@ -97,6 +97,48 @@ TEST(BlobInflate, ResultsAndDamage) {
   EXPECT_EQ(big.bytes.View(), zeros);
 }
 
+// Inputs that are small but ask for far more memory than any real document are refused
+// instead of being taken whole.
+TEST(PositionTable, MemoryStaysBoundedByWhatRealDocumentsNeed) {
+  const std::string zeros(1 << 20, '\0');
+  struct InflateCase {
+    const char* what;
+    size_t limit;
+    bool damaged, tooLarge;
+  };
+  const InflateCase inflateCases[] = {
+      {"just fits", zeros.size(), false, false},
+      {"one byte too many", zeros.size() - 1, true, true},
+      {"far too many", 4096, true, true},
+  };
+  for (const auto& c : inflateCases) {
+    InflateResult r = InflateBlob(Deflate(zeros), c.limit);
+    EXPECT_EQ(r.damaged, c.damaged) << c.what;
+    EXPECT_EQ(r.tooLarge, c.tooLarge) << c.what;
+    EXPECT_LE(r.bytes.Size(), c.limit + 1) << c.what;
+  }
+
+  auto emptyColumns = [](size_t n) {
+    std::string s = "TPF0"s + S("TColumnsWrapper") + S("") + S("Columns") + "\x0E";
+    for (size_t i = 0; i < n; ++i) s += "\x01\x00"s;
+    return s + "\0\0\0"s;
+  };
+  TDataGrid most;
+  EXPECT_NO_THROW(most.LoadColumns(emptyColumns(TDataGridColumns::kMaxColumns)));
+  TDataGrid tooMany;
+  EXPECT_THROW(tooMany.LoadColumns(emptyColumns(TDataGridColumns::kMaxColumns + 1)), Exception);
+  EXPECT_EQ(tooMany.ColCount(), 16);
+
+  // Every line without a quote is an empty row of its own.
+  std::string rows = "\"title\"\n";
+  for (int i = 0; i < TDataGrid::kMaxDataRows; ++i) rows += "x\n";
+  TDataGrid atMost;
+  EXPECT_TRUE(atMost.LoadRows(rows));
+  EXPECT_EQ(atMost.RowCount(), TDataGrid::kMaxDataRows + 1);
+  TDataGrid overMost;
+  EXPECT_FALSE(overMost.LoadRows(rows + "x\n"));
+}
+
 TEST(PositionTable, DefaultColumnSet) {
   struct Expect {
     const char* field;
@@ -224,6 +266,16 @@ TEST(PositionTable, RowsFromHandWrittenText) {
     for (size_t r = 0; r < c.rows.size(); ++r)
       for (const auto& [col, text] : c.rows[r])
         EXPECT_EQ(g.Cell(col, static_cast<int>(r) + 1), text) << c.what << " row " << r + 1;
+    // Rows handed over while they are read show the same cells, and stay out of the table.
+    TDataGrid v;
+    size_t r = 0;
+    ASSERT_TRUE(v.VisitRows(c.datas, [&](const TDataGridRowView& row) {
+      ASSERT_LT(r, c.rows.size()) << c.what;
+      for (const auto& [col, text] : c.rows[r]) EXPECT_EQ(row.Cell(col), text) << c.what;
+      ++r;
+    }));
+    EXPECT_EQ(r, c.rows.size()) << c.what;
+    EXPECT_EQ(v.RowCount(), 2) << c.what;
   }
 }
 

@@ -36,6 +36,57 @@ TEST(Cp1252, KnownMappings) {
   EXPECT_EQ(Utf16ToCp1252(u"\xD83D\xDE00x"), "?x");
 }
 
+// The conversions copy ASCII a word at a time and take shortcuts for common sequences;
+// texts mixing every kind of piece at every offset must convert as piece by piece.
+TEST(Cp1252, LongMixedTextsConvertAsTheirPieces) {
+  auto utf8Of = [](char32_t cp) {  // plain encoder, the reference
+    std::string u;
+    if (cp < 0x80) {
+      u += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+      u += static_cast<char>(0xC0 | (cp >> 6));
+      u += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+      u += static_cast<char>(0xE0 | (cp >> 12));
+      u += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+      u += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+    return u;
+  };
+  std::mt19937 rng(5);
+  for (int round = 0; round < 300; ++round) {
+    std::string eightBit, utf8, fromUtf8, expected;
+    const int pieces = static_cast<int>(rng() % 40);
+    for (int p = 0; p < pieces; ++p) {
+      const unsigned kind = rng() % 6;
+      if (kind < 3) {  // a byte; mostly ASCII runs
+        const int b =
+            kind < 2 ? static_cast<int>(0x20 + rng() % 0x60) : static_cast<int>(rng() % 256);
+        eightBit += static_cast<char>(b);
+        utf8 += utf8Of(Cp1252ToUnicode(static_cast<unsigned char>(b)));
+        fromUtf8 += utf8Of(Cp1252ToUnicode(static_cast<unsigned char>(b)));
+        expected += static_cast<char>(b);
+      } else if (kind == 3) {  // no byte for it
+        fromUtf8 += utf8Of(rng() % 2 ? 0x0142 : 0x0080);
+        expected += '?';
+      } else if (kind == 4) {  // broken: a lead byte without its continuation, or the reverse
+        const bool lead = rng() % 2;
+        fromUtf8 += lead ? "\xC3!" : "\x9F";
+        expected += lead ? "?!" : "?";
+      } else {
+        const std::string run(rng() % 20, 'a' + static_cast<char>(rng() % 26));
+        eightBit += run;
+        utf8 += run;
+        fromUtf8 += run;
+        expected += run;
+      }
+    }
+    EXPECT_EQ(Cp1252ToUtf8(eightBit), utf8);
+    EXPECT_EQ(Utf8ToCp1252(fromUtf8), expected);
+    EXPECT_EQ(IsAscii(eightBit), Cp1252ToUtf8(eightBit) == eightBit);
+  }
+}
+
 TEST(Cp1252, Casing) {
   EXPECT_EQ(LowerCase("\xC4\xD6\xDC Stra\xDF"
                       "e \x8A\x8C\x8E\x9F \xD7"),

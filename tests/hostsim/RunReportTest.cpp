@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 #include <sstream>
@@ -327,6 +328,46 @@ TEST_F(RunReport, DamagedStoredPositionsEndTheRunNamingTheDocument) {
             "Die gespeicherten Positionen des Dokuments RE-52 sind besch\xE4"
             "digt");
   EXPECT_EQ(r.Sections().Count(), 0u);
+}
+
+// Many documents are decoded side by side; what they give must still follow the order of
+// the rows, and the first damaged one in that order is the one named.
+TEST_F(RunReport, ManyDocumentsKeepTheirOrderAndTheFirstDamageIsNamed) {
+  struct Case {
+    int32_t first;  // the reference; the 20 invoices follow it
+    std::vector<int32_t> damaged;
+    std::string error;
+  };
+  const Case cases[] = {
+      {70, {}, ""},
+      {170,
+       {185, 175},
+       "Die gespeicherten Positionen des Dokuments RE-175 sind besch\xE4"
+       "digt"},
+  };
+  for (const Case& c : cases) {
+    std::vector<int32_t> links;
+    for (int32_t id = c.first; id <= c.first + 20; ++id) links.push_back(id);
+    Scenario s = Invoice(links);
+    s.stored = {Doc(c.first, 7, {Pos("X", "50")})};
+    std::string numbers;
+    for (int32_t id = c.first + 1; id <= c.first + 20; ++id) {
+      DocumentRow row = Doc(id, 1, {Pos("X", "1"), Pos("Y" + std::to_string(id), "1")});
+      if (std::find(c.damaged.begin(), c.damaged.end(), id) != c.damaged.end())
+        row.datas.resize(row.datas.size() - 6);
+      s.stored.push_back(row);
+      numbers += (numbers.empty() ? "" : " ") + row.number;
+    }
+    Write(s);
+    Serve();
+    Outcome r = Report();
+    EXPECT_EQ(r.Text("error"), c.error);
+    if (c.error.empty()) {
+      ASSERT_EQ(r.exitCode, 0) << r.err;
+      EXPECT_EQ(r.Summary(2).front(), "X 20 @" + numbers);
+    }
+    host_.reset();
+  }
 }
 
 TEST_F(RunReport, TheDatabaseFolderAnswer) {

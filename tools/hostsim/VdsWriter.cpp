@@ -30,8 +30,14 @@ bool Contains(const std::string& upper, const char* part) {
   return upper.find(part) != std::string::npos;
 }
 
+// SQLite hands out text as UTF-8; blobs are bytes as they are (and large: spare them
+// every copy).
 std::string EightBit(const VdsCell& c) {
   return c.Class == SQLITE_TEXT ? Utf8ToCp1252(c.Bytes) : c.Bytes;
+}
+
+size_t EightBitSize(const VdsCell& c) {
+  return c.Class == SQLITE_TEXT ? Utf8ToCp1252(c.Bytes).size() : c.Bytes.size();
 }
 
 // Type and size of each column: the declared type decides where SQLite has one (a column
@@ -49,7 +55,7 @@ void ChooseColumns(sqlite3_stmt* st, VdsResult& r) {
       if (c.Class != SQLITE_NULL) {
         wide |= c.Int < std::numeric_limits<int32_t>::min() ||
                 c.Int > std::numeric_limits<int32_t>::max();
-        maxLen = std::max(maxLen, EightBit(c).size());
+        maxLen = std::max(maxLen, EightBitSize(c));
       }
     }
     const char* decl = sqlite3_column_decltype(st, static_cast<int>(col));
@@ -130,7 +136,10 @@ void PutCell(TValueWriter& out, const VdsColumn& col, const VdsCell& c) {
     case TValueKind::WideText:
     case TValueKind::Text:
       out.WriteBoolean(false);
-      WriteVdsText(out, EightBit(c));
+      if (c.Class == SQLITE_TEXT)
+        WriteVdsText(out, EightBit(c));
+      else
+        WriteVdsText(out, c.Bytes);
       return;
   }
 }
@@ -167,8 +176,7 @@ std::string FieldText(const std::string& name) {
 }  // namespace
 
 void WriteVdsText(TValueWriter& out, std::string_view s) {
-  std::string utf8 = Cp1252ToUtf8(s);
-  if (utf8 != s)
+  if (!IsAscii(s))
     out.WriteUtf8String(s);
   else
     out.WriteString(s);
