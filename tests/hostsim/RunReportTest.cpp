@@ -497,8 +497,8 @@ TEST_F(RunReport, TheDemoRunsTheProgramAsItsChild) {
   std::string error;
   ASSERT_TRUE(demo.Start(
       HostsimProcess::ProgramPath(),
-      {"demo", "--", std::string(DIRI_BIN_DIR) + "/dirivararez", "--report", "--format", "json"}, o,
-      &error))
+      {"demo", "--", ProgramDir() + "dirivararez" DIRI_EXE_SUFFIX, "--report", "--format", "json"},
+      o, &error))
       << error;
   out.CloseWrite();
   std::string json, line;

@@ -2,6 +2,8 @@
 
 #include <stdexcept>
 
+#include "platform/Platform.h"
+
 namespace dz::test {
 
 namespace {
@@ -10,7 +12,8 @@ constexpr int kStopFd = 4;
 }  // namespace
 
 std::string HostsimProcess::ProgramPath() {
-  return std::string(DIRI_BIN_DIR) + "/hostsim";
+  // Beside the test program, so that the path is one the system under test can open.
+  return ProgramDir() + "hostsim" DIRI_EXE_SUFFIX;
 }
 
 HostsimProcess::HostsimProcess(const HostsimOptions& o) : name_(o.name) {
