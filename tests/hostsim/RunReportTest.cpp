@@ -493,12 +493,13 @@ TEST_F(RunReport, TheDemoRunsTheProgramAsItsChild) {
   Pipe out;
   ChildProcess demo;
   ChildProcess::Options o;
-  o.descriptors = {{out.WriteEnd(), 1}};
+  o.standardOutput = out.WriteEnd();
   std::string error;
-  ASSERT_TRUE(demo.Start(
-      HostsimProcess::ProgramPath(),
-      {"demo", "--", std::string(DIRI_BIN_DIR) + "/dirivararez", "--report", "--format", "json"}, o,
-      &error))
+  ASSERT_TRUE(
+      demo.Start(HostsimProcess::ProgramPath(),
+                 {"demo", "--", std::string(DIRI_BIN_DIR) + "/dirivararez" + ProgramSuffix(),
+                  "--report", "--format", "json"},
+                 o, &error))
       << error;
   out.CloseWrite();
   std::string json, line;
