@@ -20,7 +20,7 @@
 #include "hostlink/MVTempDir.h"
 #include "hostlink/MessageData.h"
 #include "platform/ChildProcess.h"
-#include "platform/LocalSocket.h"
+#include "platform/LocalPipe.h"
 #include "platform/Platform.h"
 #include "platform/StopSignal.h"
 
@@ -30,16 +30,16 @@ using Clock = std::chrono::steady_clock;
 
 // The raw server: per connection, take `requestBytes`, send `replyBytes`, read until the
 // client closes (its farewell).
-int RawServer(const std::string& path, std::size_t requestBytes, std::size_t replyBytes,
-              int readyFd) {
-  int stopFd = dz::InstallStopSignals();
-  dz::LocalListener listener;
+int RawServer(const std::string& name, std::size_t requestBytes, std::size_t replyBytes,
+              dz::NativeHandle readyFd) {
+  const dz::NativeHandle stopFd = dz::InstallStopSignals();
+  dz::PipeListener listener;
   std::string error;
-  if (!listener.Listen(path, 64, &error)) {
+  if (!listener.Listen(name, 64, &error)) {
     std::fprintf(stderr, "raw server: %s\n", error.c_str());
     return 1;
   }
-  dz::WriteAndCloseDescriptor(readyFd, "ready\n");
+  dz::WriteAndCloseHandle(readyFd, "ready\n");
   std::string in(requestBytes, '\0'), out(replyBytes, 'r');
   for (;;) {
     auto c = listener.Accept(stopFd, 10000);
@@ -56,9 +56,9 @@ struct Server {
   dz::ChildProcess process;
   bool Start(const std::string& program, std::vector<std::string> args) {
     dz::Pipe ready;
-    args.push_back(std::to_string(3));
+    args.push_back(dz::HandleText(ready.WriteEnd()));
     dz::ChildProcess::Options o;
-    o.descriptors = {{ready.WriteEnd(), 3}};
+    o.inherit = {ready.WriteEnd()};
     o.quiet = true;
     std::string error;
     if (!process.Start(program, args, o, &error)) {
@@ -91,22 +91,23 @@ double Fastest(const std::vector<double>& v) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc == 6 && std::string(argv[1]) == "--raw-server")
+  dz::NativeHandle readyHandle = dz::kNoHandle;
+  if (argc == 6 && std::string(argv[1]) == "--raw-server" && dz::ParseHandle(argv[5], readyHandle))
     return RawServer(argv[2], std::strtoul(argv[3], nullptr, 10),
-                     std::strtoul(argv[4], nullptr, 10), std::atoi(argv[5]));
+                     std::strtoul(argv[4], nullptr, 10), readyHandle);
   const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 40;
   const int callsPerRound = 50;
 
   namespace fs = std::filesystem;
-  const std::string temp = dz::TempPath() + "dz-bench-" + dz::NewGuidText() + "/";
-  fs::create_directories(temp);
-  setenv("TMPDIR", temp.c_str(), 1);
+  const std::string temp = dz::MakeUniqueFolder(dz::TempPath(), "dz-bench-");
+  if (temp.empty()) return 1;
+  dz::SetEnvironmentValue(dz::TempFolderVariable(), temp);
   const std::string dbDir = temp + "db";
   fs::create_directories(dbDir);
 
   int status = 0;
   {
-    const std::string program = dz::ProgramDir() + "hostsim";
+    const std::string program = dz::ProgramDir() + "hostsim" + dz::ProgramSuffix();
     Server host;
     if (!host.Start(program, {"serve", "--name", "BenchHost", "--dir", dbDir, "--ready-fd"})) {
       std::fprintf(stderr, "bench_hostcall: %s did not start\n", program.c_str());
@@ -123,7 +124,7 @@ int main(int argc, char** argv) {
     const std::size_t requestBytes = 16 + static_cast<std::size_t>(request->Data().Size());
     const std::size_t replyBytes = 16 + static_cast<std::size_t>(reply->Data().Size());
 
-    const std::string rawPath = dz::PipeSocketFolder() + "BenchRaw";
+    const std::string rawPath = "BenchRaw";
     Server raw;
     if (!raw.Start(argv[0], {"--raw-server", rawPath, std::to_string(requestBytes),
                              std::to_string(replyBytes)})) {
@@ -141,7 +142,7 @@ int main(int argc, char** argv) {
     const std::string out(requestBytes, 'q'), farewell(8, '\xFF');
     std::string in(replyBytes, '\0');
     auto rawTrip = [&] {
-      dz::ConnectResult c = dz::ConnectLocalSocket(rawPath);
+      dz::ConnectResult c = dz::TryConnectPipe(rawPath);
       if (c.status != dz::ConnectStatus::Connected ||
           !dz::WriteAll(*c.channel, out.data(), out.size()) ||
           !dz::ReadExact(*c.channel, in.data(), in.size())) {

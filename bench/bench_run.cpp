@@ -76,8 +76,8 @@ int main() {
   // benchmark stay out of everybody else's way.
   const std::string temp = TempPath() + "bench-run-" + NewGuidText();
   std::filesystem::create_directories(temp);
-  setenv("TMPDIR", temp.c_str(), 1);
-  const std::string folder = temp + "/db";
+  SetEnvironmentValue(TempFolderVariable(), temp);
+  const std::string folder = temp + PathDelim + "db";
 
   hostsim::SeedOptions seed;
   seed.folder = folder;
@@ -95,10 +95,12 @@ int main() {
   Pipe ready, stop;
   ChildProcess::Options spawn;
   spawn.quiet = true;
-  spawn.descriptors = {{ready.WriteEnd(), 3}, {stop.ReadEnd(), 4}};
-  const std::string program = ProgramDir() + "hostsim";
-  if (!host.Start(program, {"serve", "--dir", folder, "--ready-fd", "3", "--stop-fd", "4"}, spawn,
-                  &error)) {
+  spawn.inherit = {ready.WriteEnd(), stop.ReadEnd()};
+  const std::string program = ProgramDir() + "hostsim" + ProgramSuffix();
+  if (!host.Start(program,
+                  {"serve", "--dir", folder, "--ready-fd", HandleText(ready.WriteEnd()),
+                   "--stop-fd", HandleText(stop.ReadEnd())},
+                  spawn, &error)) {
     std::fprintf(stderr, "bench_run: cannot start %s: %s\n", program.c_str(), error.c_str());
     return 1;
   }

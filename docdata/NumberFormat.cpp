@@ -1,7 +1,5 @@
 #include "docdata/NumberFormat.h"
 
-#include <ini.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
@@ -11,6 +9,7 @@
 #include <mutex>
 
 #include "docdata/Cp1252.h"
+#include "platform/Platform.h"
 
 namespace dz {
 
@@ -21,27 +20,20 @@ NumberFormat& Current() {
   return f;
 }
 
-struct IniState {
-  bool euro = true;
-};
-
-int IniHandler(void* user, const char* section, const char* name, const char* value) {
-  auto* st = static_cast<IniState*>(user);
-  if (SameText(section, "COUNTRY") && SameText(name, "EURO")) {
-    std::string v = UpperCase(value ? value : "");
-    while (!v.empty() && static_cast<unsigned char>(v.back()) <= ' ') v.pop_back();
-    size_t s = 0;
-    while (s < v.size() && static_cast<unsigned char>(v[s]) <= ' ') ++s;
-    v.erase(0, s);
-    long double num = 0;
-    if (v == "TRUE" || v == "YES" || v == "ON")
-      st->euro = true;
-    else if (v == "FALSE" || v == "NO" || v == "OFF")
-      st->euro = false;
-    else if (TextToFloat(v, num, '.') && num == std::floor(num))
-      st->euro = num != 0;
-  }
-  return 1;
+// The value of the "EURO" key as a boolean; `euro` stays as it is when the text is none.
+void ReadEuroFlag(std::string value, bool& euro) {
+  std::string v = UpperCase(value);
+  while (!v.empty() && static_cast<unsigned char>(v.back()) <= ' ') v.pop_back();
+  size_t s = 0;
+  while (s < v.size() && static_cast<unsigned char>(v[s]) <= ' ') ++s;
+  v.erase(0, s);
+  long double num = 0;
+  if (v == "TRUE" || v == "YES" || v == "ON")
+    euro = true;
+  else if (v == "FALSE" || v == "NO" || v == "OFF")
+    euro = false;
+  else if (TextToFloat(v, num, '.') && num == std::floor(num))
+    euro = num != 0;
 }
 
 // Decimal digits of |value| rounded half away from zero, either to `decimals` places
@@ -158,9 +150,11 @@ NumberFormat DefaultNumberFormat() {
 
 NumberFormat NumberFormatFromIni(const std::string& iniPath) {
   NumberFormat f;
-  IniState st;
-  if (ini_parse(iniPath.c_str(), IniHandler, &st) < 0) return f;  // missing or unreadable
-  if (!st.euro) {
+  std::string value;
+  bool euro = true;
+  // A missing or unreadable file, or one without the key, leaves the defaults.
+  if (ReadIniValue(iniPath, "COUNTRY", "EURO", value)) ReadEuroFlag(value, euro);
+  if (!euro) {
     f.DecimalSeparator = '.';
     f.ThousandSeparator = '\'';
   }

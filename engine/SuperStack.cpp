@@ -37,7 +37,7 @@ bool Contains(const std::vector<int32_t>& list, int32_t id) {
 // Removes the document file the host wrote for us. Only a plain file: whatever the answer
 // names, a folder (or anything else) is never ours to delete.
 void DeleteDocumentFile(const std::string& path) {
-  if (!path.empty() && IsRegularFile(path)) DeleteFile(path);
+  if (!path.empty() && IsRegularFile(path)) RemoveFile(path);
 }
 
 }  // namespace

@@ -493,12 +493,12 @@ TEST_F(RunReport, TheDemoRunsTheProgramAsItsChild) {
   Pipe out;
   ChildProcess demo;
   ChildProcess::Options o;
-  o.descriptors = {{out.WriteEnd(), 1}};
+  o.standardOutput = out.WriteEnd();
   std::string error;
-  ASSERT_TRUE(demo.Start(
-      HostsimProcess::ProgramPath(),
-      {"demo", "--", ProgramDir() + "dirivararez" DIRI_EXE_SUFFIX, "--report", "--format", "json"},
-      o, &error))
+  ASSERT_TRUE(demo.Start(HostsimProcess::ProgramPath(),
+                         {"demo", "--", ProgramDir() + "dirivararez" + ProgramSuffix(), "--report",
+                          "--format", "json"},
+                         o, &error))
       << error;
   out.CloseWrite();
   std::string json, line;
