@@ -8,14 +8,9 @@
 #include <string>
 #include <string_view>
 
+#include "platform/Cp1252Codec.h"  // the byte <-> UTF-16 tables and conversions
+
 namespace dz {
-
-char16_t Cp1252ToUnicode(unsigned char c);
-// The byte for a code point, or -1 when Windows-1252 has none.
-int UnicodeToCp1252(char32_t cp);
-
-std::u16string Cp1252ToUtf16(std::string_view text);
-std::string Utf16ToCp1252(std::u16string_view text);
 
 std::string Cp1252ToUtf8(std::string_view text);
 // Invalid UTF-8 sequences become '?' per offending byte.

@@ -2,7 +2,6 @@
 
 #include <cmath>
 #include <exception>
-#include <filesystem>
 
 #include "docdata/Exception.h"
 #include "docdata/IntText.h"
@@ -41,8 +40,7 @@ bool SameAsciiText(std::string_view a, std::string_view b) {
 
 // A directory is no document file.
 bool IsExistingFile(const std::string& path) {
-  std::error_code ec;
-  return FileExists(path) && !std::filesystem::is_directory(path, ec);
+  return FileExists(path) && !IsDirectory(path);
 }
 
 }  // namespace

@@ -1,13 +1,15 @@
 #include "docdata/NumberFormat.h"
 
-#include <ini.h>
-
+#include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 
 #include "docdata/Cp1252.h"
+#include "platform/Platform.h"
 
 namespace dz {
 
@@ -18,27 +20,20 @@ NumberFormat& Current() {
   return f;
 }
 
-struct IniState {
-  bool euro = true;
-};
-
-int IniHandler(void* user, const char* section, const char* name, const char* value) {
-  auto* st = static_cast<IniState*>(user);
-  if (SameText(section, "COUNTRY") && SameText(name, "EURO")) {
-    std::string v = UpperCase(value ? value : "");
-    while (!v.empty() && static_cast<unsigned char>(v.back()) <= ' ') v.pop_back();
-    size_t s = 0;
-    while (s < v.size() && static_cast<unsigned char>(v[s]) <= ' ') ++s;
-    v.erase(0, s);
-    long double num = 0;
-    if (v == "TRUE" || v == "YES" || v == "ON")
-      st->euro = true;
-    else if (v == "FALSE" || v == "NO" || v == "OFF")
-      st->euro = false;
-    else if (TextToFloat(v, num, '.') && num == std::floor(num))
-      st->euro = num != 0;
-  }
-  return 1;
+// The value of the "EURO" key as a boolean; `euro` stays as it is when the text is none.
+void ReadEuroFlag(std::string value, bool& euro) {
+  std::string v = UpperCase(value);
+  while (!v.empty() && static_cast<unsigned char>(v.back()) <= ' ') v.pop_back();
+  size_t s = 0;
+  while (s < v.size() && static_cast<unsigned char>(v[s]) <= ' ') ++s;
+  v.erase(0, s);
+  long double num = 0;
+  if (v == "TRUE" || v == "YES" || v == "ON")
+    euro = true;
+  else if (v == "FALSE" || v == "NO" || v == "OFF")
+    euro = false;
+  else if (TextToFloat(v, num, '.') && num == std::floor(num))
+    euro = num != 0;
 }
 
 // Decimal digits of |value| rounded half away from zero, either to `decimals` places
@@ -155,9 +150,11 @@ NumberFormat DefaultNumberFormat() {
 
 NumberFormat NumberFormatFromIni(const std::string& iniPath) {
   NumberFormat f;
-  IniState st;
-  if (ini_parse(iniPath.c_str(), IniHandler, &st) < 0) return f;  // missing or unreadable
-  if (!st.euro) {
+  std::string value;
+  bool euro = true;
+  // A missing or unreadable file, or one without the key, leaves the defaults.
+  if (ReadIniValue(iniPath, "COUNTRY", "EURO", value)) ReadEuroFlag(value, euro);
+  if (!euro) {
     f.DecimalSeparator = '.';
     f.ThousandSeparator = '\'';
   }
@@ -210,30 +207,37 @@ bool TextToFloat(std::string_view text, long double& out, char decimalSeparator)
     return true;
   }
 
+  // Everything else goes through strtold, which is correctly rounded on every library we
+  // build with (std::from_chars for long double is not on every one). The text handed over
+  // is digits and an exponent only: no decimal point, so the C locale (which the toolkit
+  // sets from the environment) cannot change what is read.
   std::string buf;
   if (neg) buf += '-';
   buf.append(text.substr(intStart, nint));
-  if (nint == 0) buf += '0';
-  if (nfrac > 0) {
-    buf += '.';
-    buf.append(text.substr(fracStart, nfrac));
-  }
+  buf.append(text.substr(fracStart, nfrac));
+  int64_t exponent = 0;
   if (expEnd > expStart) {
-    buf += 'e';
-    buf.append(text.substr(expStart, expEnd - expStart));
+    size_t k = expStart;
+    const bool negExp = text[k] == '-';
+    if (text[k] == '+' || text[k] == '-') ++k;
+    // Saturates far beyond any representable power, however many digits are written.
+    for (; k < expEnd; ++k)
+      exponent = std::min<int64_t>(exponent * 10 + (text[k] - '0'), 1000000000);
+    if (negExp) exponent = -exponent;
   }
-  long double v = 0;
-  auto r = std::from_chars(buf.data(), buf.data() + buf.size(), v);
-  if (r.ec == std::errc::result_out_of_range) {
+  exponent -= static_cast<int64_t>(nfrac);
+  buf += 'e';
+  buf += std::to_string(exponent);
+  errno = 0;
+  char* end = nullptr;
+  const long double v = std::strtold(buf.c_str(), &end);
+  if (end != buf.c_str() + buf.size()) return false;
+  if (errno == ERANGE) {
     // Underflow reads as 0, overflow is no number.
-    auto epos = buf.find('e');
-    if (epos != std::string::npos && buf[epos + 1] == '-') {
-      out = neg ? -0.0L : 0.0L;
-      return true;
-    }
-    return false;
+    if (std::fabs(v) > 1.0L) return false;
+    out = neg ? -0.0L : 0.0L;
+    return true;
   }
-  if (r.ec != std::errc() || r.ptr != buf.data() + buf.size()) return false;
   out = v;
   return true;
 }

@@ -48,7 +48,7 @@ constexpr std::size_t kMaxSystemUidBytes = 64 * 1024;
 // user's temporary folder, where the host puts its copies: the answer may name any file,
 // and a folder, the user's own documents or anything else are never ours to delete.
 void DeleteDocumentFile(const std::string& path) {
-  if (!path.empty() && IsRegularFile(path) && LiesInFolder(path, TempPath())) DeleteFile(path);
+  if (!path.empty() && IsRegularFile(path) && LiesInFolder(path, TempPath())) RemoveFile(path);
 }
 
 }  // namespace

@@ -1,14 +1,10 @@
 #include "hostlink/IPCClient.h"
 
-#include <algorithm>
 #include <atomic>
-#include <chrono>
 
 #include "hostlink/HostCallCancel.h"
-#include "hostlink/MVTempDir.h"
 #include "hostlink/PipeWire.h"
-#include "platform/LocalSocket.h"
-#include "platform/Platform.h"
+#include "platform/LocalPipe.h"
 
 namespace dz {
 
@@ -45,46 +41,18 @@ void TIPCClient::RebuildPipeName() {
   pipeName_ = "\\\\" + computerName_ + "\\pipe\\" + serverName_;
 }
 
-std::string TIPCClient::SocketPath() const {
-  // Only servers on this machine are reachable; a name is one path component.
-  if (computerName_ != ".") return {};
-  if (serverName_.empty() || serverName_ == "." || serverName_ == "..") return {};
-  if (serverName_.find_first_of(std::string("/\0", 2)) != std::string::npos) return {};
-  std::string folder = PipeSocketFolder();
-  if (folder.empty()) return {};
-  std::string path = folder + serverName_;
-  if (!LocalSocketPathFits(path)) return {};
-  return path;
-}
-
 void TIPCClient::ConnectClient(std::uint32_t timeOut) {
   if (channel_ && cancel_) cancel_->Detach(channel_.get());
   channel_.reset();
   connected_ = false;
-  const auto start = std::chrono::steady_clock::now();
-  std::string path = SocketPath();
-  if (path.empty()) return;
-  int pauseMs = 1;
-  for (;;) {
-    if (cancel_ && cancel_->Cancelled()) return;
-    auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
-                       std::chrono::steady_clock::now() - start)
-                       .count();
-    if (elapsed >= static_cast<std::int64_t>(timeOut)) return;
-    ConnectResult r = ConnectLocalSocket(path, replyTimeout_);
-    if (r.status == ConnectStatus::Connected) {
-      channel_ = std::move(r.channel);
-      connected_ = true;
-      if (cancel_) cancel_->Attach(channel_.get());
-      return;
-    }
-    if (r.status != ConnectStatus::Busy) return;  // no such server, or not ours to open
-    // Busy: every place in the server's queue is taken. There is no notification when
-    // one frees up, so look again shortly, but never past the time-out.
-    std::int64_t left = static_cast<std::int64_t>(timeOut) - elapsed;
-    SleepMs(static_cast<int>(std::min<std::int64_t>(pauseMs, left)));
-    pauseMs = std::min(pauseMs * 2, 20);
-  }
+  // Cancelled work connects no more; a connection made while it is being cancelled is
+  // interrupted as soon as it is attached.
+  if (cancel_ && cancel_->Cancelled()) return;
+  ConnectResult r = ConnectPipe(pipeName_, timeOut, replyTimeout_);
+  if (r.status != ConnectStatus::Connected) return;
+  channel_ = std::move(r.channel);
+  connected_ = true;
+  if (cancel_) cancel_->Attach(channel_.get());
 }
 
 MessageDataPtr TIPCClient::ExecuteRequest(const MessageDataPtr& request) {

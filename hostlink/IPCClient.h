@@ -2,12 +2,11 @@
 // TIPCClient: one exchange with a host server. A client is made for a single request:
 // name the server, ExecuteConnected once, read Answered and the reply, free the client.
 //
-// The pipe "\\<ComputerName>\pipe\<ServerName>" is, on this platform, the local socket
-// <MVTempDir>/pipe/<ServerName>. Connecting fails at once when no server has that name
-// (or the name cannot be one: empty, containing "/" or NUL, too long, or on another
-// computer); a server whose waiting queue is full is retried until the time-out. Reads
-// and writes fail when the peer stays silent for ReplyTimeout milliseconds, so a hung
-// host cannot hang the tool. Work that is cancelled (HostCallCancel.h) ends its
+// The pipe "\\<ComputerName>\pipe\<ServerName>" is opened through the platform's local
+// pipes. Connecting fails at once when no server has that name (or the name cannot be one,
+// or the server runs as another user, or sits on another computer); a server whose every
+// instance is busy is waited for until the time-out. Reads and writes fail when the peer
+// stays silent for ReplyTimeout milliseconds, so a hung host cannot hang the tool. Work that is cancelled (HostCallCancel.h) ends its
 // client's exchange at once and connects no more.
 //
 // Failures are reported by Connected/Answered being false, never by an exception. A
@@ -39,8 +38,6 @@ class TIPCClient {
   void SetServerName(const std::string& name);
   // "\\" + ComputerName + "\pipe\" + ServerName.
   const std::string& PipeName() const { return pipeName_; }
-  // The socket file the pipe name stands for; empty when it cannot name a local server.
-  std::string SocketPath() const;
 
   bool Connected() const { return connected_; }
   bool Answered() const { return answered_; }

@@ -22,7 +22,7 @@ constexpr int kDeletePauseMs = 10;
 void DeleteResultFile(const std::string& path) {
   if (path.empty()) return;
   for (int attempt = 1; attempt <= kDeleteAttempts && FileExists(path); ++attempt) {
-    if (DeleteFile(path)) return;
+    if (RemoveFile(path)) return;
     if (attempt < kDeleteAttempts) SleepMs(kDeletePauseMs);
   }
 }

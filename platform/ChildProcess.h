@@ -7,8 +7,9 @@
 
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
+
+#include "platform/NativeHandle.h"
 
 namespace dz {
 
@@ -22,9 +23,12 @@ class ChildProcess {
   struct Options {
     // "NAME=VALUE" entries added to (or replacing in) this process's environment.
     std::vector<std::string> environment;
-    // Descriptors handed to the child: (descriptor here, number in the child).
-    std::vector<std::pair<int, int>> descriptors;
-    // Replaces standard output and error with /dev/null when set.
+    // Handles the child inherits, under the same value as here (tell it the value on its
+    // command line). Nothing else is inherited.
+    std::vector<NativeHandle> inherit;
+    // The child's standard output goes to this handle when set.
+    NativeHandle standardOutput = kNoHandle;
+    // Discards standard output and error when set.
     bool quiet = false;
   };
 
@@ -38,14 +42,15 @@ class ChildProcess {
   // True while the process has not ended (reaps it when it has).
   bool Running();
 
-  // Asks the process to stop (SIGTERM).
+  // Asks the process to stop, as a user's kill or Ctrl+C would (SIGTERM; on Windows a
+  // Ctrl+Break to the child's own process group).
   void Terminate();
 
   // Waits up to `timeoutMs` (negative = without bound) for the process to end and reaps
   // it. True when it has ended; ExitCode() then tells how.
   bool Wait(int timeoutMs);
 
-  // Kills the process (SIGKILL) if it still runs, and reaps it.
+  // Kills the process if it still runs, and reaps it.
   void Kill();
 
   // Exit status of an ended process; 128 + signal number when a signal ended it.
@@ -53,20 +58,22 @@ class ChildProcess {
 
  private:
   int pid_ = -1;
+  NativeHandle process_ = kNoHandle;  // Windows only: the process handle
   bool reaped_ = true;
   int exitCode_ = -1;
 };
 
-// A pipe whose ends close with the object. Read end [0], write end [1]; both close-on-exec.
+// An anonymous pipe whose ends close with the object; neither end is inherited unless
+// handed to a child through Options::inherit.
 class Pipe {
  public:
   Pipe();
   ~Pipe();
   Pipe(const Pipe&) = delete;
   Pipe& operator=(const Pipe&) = delete;
-  bool Valid() const { return fds_[0] >= 0; }
-  int ReadEnd() const { return fds_[0]; }
-  int WriteEnd() const { return fds_[1]; }
+  bool Valid() const { return ends_[0] != kNoHandle; }
+  NativeHandle ReadEnd() const { return ends_[0]; }
+  NativeHandle WriteEnd() const { return ends_[1]; }
   void CloseRead();
   void CloseWrite();
 
@@ -75,20 +82,25 @@ class Pipe {
   bool ReadLine(std::string& line, int timeoutMs);
 
  private:
-  int fds_[2] = {-1, -1};
+  NativeHandle ends_[2] = {kNoHandle, kNoHandle};
 };
 
-// Writes all of `data` to the descriptor, going on after short writes; false on failure.
-bool WriteFully(int fd, std::string_view data);
+// Writes all of `data` to the handle, going on after short writes; false on failure.
+bool WriteFully(NativeHandle handle, std::string_view data);
 
-// Writes `text` to the descriptor and closes it: how a server tells whoever started it
-// that it is ready. False when the write failed.
-bool WriteAndCloseDescriptor(int fd, const std::string& text);
+// Writes `text` to the handle and closes it: how a server tells whoever started it that
+// it is ready. False when the write failed.
+bool WriteAndCloseHandle(NativeHandle handle, const std::string& text);
 
-// Blocks until one of the two descriptors becomes readable or is closed by its writer.
-void WaitForEither(int fd1, int fd2);
+// Blocks until one of the two pipe read ends has data or is closed by its writer.
+void WaitForEither(NativeHandle first, NativeHandle second);
 
-// True when `fd` is a valid open descriptor.
-bool DescriptorIsOpen(int fd);
+// True when `handle` is an open handle of this process.
+bool HandleIsOpen(NativeHandle handle);
+
+// The handle written as a decimal number (how it travels on a command line), and back;
+// false when the text is not such a number.
+std::string HandleText(NativeHandle handle);
+bool ParseHandle(const std::string& text, NativeHandle& handle);
 
 }  // namespace dz

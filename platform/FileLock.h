@@ -4,11 +4,13 @@
 
 #include <string>
 
+#include "platform/NativeHandle.h"
+
 namespace dz {
 
 class FileLock {
  public:
-  // Creates the lock file if needed (mode 0600) and waits for the lock.
+  // Creates the lock file if needed (private to the user) and waits for the lock.
   explicit FileLock(const std::string& path);
   ~FileLock();
   FileLock(const FileLock&) = delete;
@@ -18,12 +20,13 @@ class FileLock {
   bool Locked() const { return locked_; }
 
  private:
-  int fd_ = -1;
+  NativeHandle handle_ = kNoHandle;
   bool locked_ = false;
 };
 
 // Replaces the file at `path` with `data` in one step (write beside it, then rename), so
-// that a reader sees either the old or the new content, never a half-written file.
+// that a reader sees either the old or the new content, never a half-written file. Where a
+// reader holding the file blocks the rename (Windows), it is retried for a short while.
 bool ReplaceFileAtomically(const std::string& path, const std::string& data);
 
 }  // namespace dz

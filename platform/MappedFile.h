@@ -2,12 +2,14 @@
 // A whole file mapped read-only into memory.
 //
 // Other readers may have the file open at the same time; the mapping never writes. The
-// object owns the mapping and the descriptor and releases both when it goes or is reopened.
+// object owns the mapping and the file handle and releases both when it goes or is reopened.
 // Failures are reported by Open's return value; nothing here throws.
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
+
+#include "platform/NativeHandle.h"
 
 namespace dz {
 
@@ -30,7 +32,8 @@ class MappedFile {
 
  private:
   bool open_ = false;
-  int fd_ = -1;
+  NativeHandle file_ = kNoHandle;
+  NativeHandle mapping_ = kNoHandle;  // Windows only: the file-mapping object
   const uint8_t* data_ = nullptr;
   size_t size_ = 0;
 };

@@ -77,7 +77,7 @@ TEST(HostDocument, LoadFromFileFallsBackToBackup) {
   EXPECT_EQ(o.DocumentNumber(), "Neu");
 
   // Without the backup the cut file must not pass for a document.
-  DeleteFile(dir.file("d.~json"));
+  RemoveFile(dir.file("d.~json"));
   try {
     o.Load(dir.file("d.json"), false, true);
     FAIL();

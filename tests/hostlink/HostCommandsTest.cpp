@@ -24,7 +24,6 @@ class HostCommands : public ::testing::Test {
   void SetUp() override { SetCachedServerName(""); }
   void TearDown() override { SetCachedServerName(""); }
 
-  std::string SocketFor(const std::string& name) { return PipeSocketFolder() + name; }
   void WriteList(const std::string& text) {
     ASSERT_TRUE(WriteWholeFile(ServerListFileName(), text));
   }
@@ -53,11 +52,11 @@ struct Recorded {
   std::vector<std::string> requests;
 };
 
-std::unique_ptr<ScriptedServer> Serve(const std::string& path, std::shared_ptr<Recorded> rec,
+std::unique_ptr<ScriptedServer> Serve(const std::string& name, std::shared_ptr<Recorded> rec,
                                       std::vector<std::string> replies,
                                       std::vector<std::size_t> cuts = {}) {
   auto count = std::make_shared<std::size_t>(0);
-  return std::make_unique<ScriptedServer>(path, [=](ByteChannel& peer) {
+  return std::make_unique<ScriptedServer>(name, [=](ByteChannel& peer) {
     std::string request = ReadRawRequest(peer);
     std::size_t n = (*count)++;
     {
@@ -110,7 +109,6 @@ TEST_F(HostCommands, TempFolderMustBePrivate) {
     c.spoil();
     EXPECT_EQ(MVTempDir(), "") << c.what;
     EXPECT_EQ(ServerListFileName(), "") << c.what;
-    EXPECT_EQ(PipeSocketFolder(), "") << c.what;
     EXPECT_EQ(ReadServerList(), "") << c.what;
     EXPECT_EQ(ReadIPCValueSync("DBPATH", ""), "") << c.what;
     fs::remove_all(dir);
@@ -118,10 +116,10 @@ TEST_F(HostCommands, TempFolderMustBePrivate) {
 }
 
 TEST_F(HostCommands, MissingParentsOfTheTempFolderAreCreated) {
-  const std::string deeper = temp_.path() + "a/b/";
-  setenv("TMPDIR", deeper.c_str(), 1);
-  EXPECT_EQ(MVTempDir(), deeper + "MVTempDir/");
-  setenv("TMPDIR", temp_.path().c_str(), 1);
+  const std::string deeper = temp_.path() + "a" + PathDelim + "b" + PathDelim;
+  SetEnvironmentValue(TempFolderVariable(), deeper);
+  EXPECT_EQ(MVTempDir(), deeper + "MVTempDir" + PathDelim);
+  SetEnvironmentValue(TempFolderVariable(), temp_.path());
 }
 
 TEST_F(HostCommands, ServerListLines) {
@@ -189,7 +187,7 @@ TEST(HostCommandsSplit, SplitAtCharacter8) {
 
 TEST_F(HostCommands, RequestsCarryTheirValuesInOrder) {
   auto rec = std::make_shared<Recorded>();
-  auto server = Serve(SocketFor("SrvA"), rec, {Reply(u"C:\\daten")});
+  auto server = Serve("SrvA", rec, {Reply(u"C:\\daten")});
   WriteList("SrvA\r\nSrvB\r\n");
 
   EXPECT_EQ(ReadIPCValueSync("GETJSON", ""), "C:\\daten");
@@ -211,8 +209,8 @@ TEST_F(HostCommands, RequestsCarryTheirValuesInOrder) {
 TEST_F(HostCommands, CachedNameWinsOverTheList) {
   auto recA = std::make_shared<Recorded>();
   auto recB = std::make_shared<Recorded>();
-  auto a = Serve(SocketFor("SrvA"), recA, {Reply(u"A")});
-  auto b = Serve(SocketFor("SrvB"), recB, {Reply(u"B")});
+  auto a = Serve("SrvA", recA, {Reply(u"A")});
+  auto b = Serve("SrvB", recB, {Reply(u"B")});
   WriteList("SrvA\r\nSrvB\r\n");
   EXPECT_EQ(ReadIPCValueSync("DBPATH", ""), "A");
   SetCachedServerName("SrvB");
@@ -246,7 +244,7 @@ TEST_F(HostCommands, AttemptsAndTheirAnswers) {
     auto rec = std::make_shared<Recorded>();
     std::vector<std::size_t> cuts = c.cuts;
     if (c.replies[0] == partial) cuts = {partial.size(), partial.size(), partial.size()};
-    auto server = Serve(SocketFor("Srv"), rec, c.replies, cuts);
+    auto server = Serve("Srv", rec, c.replies, cuts);
     SetCachedServerName("Srv");
     EXPECT_EQ(ReadIPCValueSync("DBPATH", ""), c.syncAnswer) << c.what;
     ASSERT_TRUE(server->WaitServed(c.syncConnections)) << c.what;
@@ -257,7 +255,7 @@ TEST_F(HostCommands, AttemptsAndTheirAnswers) {
 TEST_F(HostCommands, AsyncWriteReportsWhetherItArrived) {
   auto rec = std::make_shared<Recorded>();
   {
-    auto server = Serve(SocketFor("Srv"), rec, {Reply(u"")}, {4});
+    auto server = Serve("Srv", rec, {Reply(u"")}, {4});
     SetCachedServerName("Srv");
     EXPECT_TRUE(WriteIPCValueASync("{}", 11, "OUTDATA"));  // the second attempt arrives
     ASSERT_TRUE(server->WaitServed(2));
@@ -265,7 +263,7 @@ TEST_F(HostCommands, AsyncWriteReportsWhetherItArrived) {
     EXPECT_EQ(server->Served(), 2);
   }
   {
-    auto server = Serve(SocketFor("Srv"), rec, {Reply(u"")}, {0, 0, 0});
+    auto server = Serve("Srv", rec, {Reply(u"")}, {0, 0, 0});
     EXPECT_FALSE(WriteIPCValueASync("{}", 11, "OUTDATA"));
     ASSERT_TRUE(server->WaitServed(3));
   }
@@ -348,7 +346,7 @@ TEST_F(DetectHost, OddAnswersNeverMatch) {
   for (const auto& c : cases) {
     SetCachedServerName("");
     auto rec = std::make_shared<Recorded>();
-    auto server = Serve(SocketFor("Odd"), rec, {Reply(Cp1252ToUtf16(c.answer))});
+    auto server = Serve("Odd", rec, {Reply(Cp1252ToUtf16(c.answer))});
     WriteList("Odd\r\n");
     EXPECT_EQ(DetectHostServer(), c.detected) << c.answer;
     EXPECT_EQ(GetCachedServerName(), c.detected) << c.answer;

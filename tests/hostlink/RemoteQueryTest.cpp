@@ -2,7 +2,6 @@
 // file's name and lifetime, and every way the answer can fail.
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <functional>
 #include <memory>
@@ -48,7 +47,7 @@ class RemoteQuery : public ::testing::Test {
   void StartHost(HostReply reply, std::string dbPath = "/daten/db") {
     auto state = state_;
     server_ = std::make_unique<ScriptedServer>(
-        PipeSocketFolder() + "Host",
+        "Host",
         CommandScript([state, reply, dbPath](const std::string& command, const std::string& data) {
           std::string answer;
           if (command == "DBPATH") {
@@ -56,7 +55,7 @@ class RemoteQuery : public ::testing::Test {
           } else if (command == "ANYQUERY") {
             std::string path = data.substr(data.rfind('\x08') + 1);
             if (reply.makeFifo)
-              mkfifo(path.c_str(), 0600);
+              MakeFifo(path);
             else if (reply.writeFile)
               WriteWholeFile(path, reply.file);
             answer = reply.answer;
@@ -184,6 +183,9 @@ TEST_F(RemoteQuery, FailuresComeBackAsErrorText) {
 }
 
 TEST_F(RemoteQuery, UnreadableResultIsAnErrorNotAnEmptyResult) {
+  // A FIFO is the one file that exists yet cannot be mapped; Windows has none in its
+  // file system, so the case does not arise there.
+  if (!PlatformHasFifos()) GTEST_SKIP() << "no FIFOs in this file system";
   StartHost({true, "", kFieldList, true});
   std::string error;
   auto ds = RunRemoteQuery("SELECT ID FROM Auftraege", "/db", error);

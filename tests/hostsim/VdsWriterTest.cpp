@@ -165,7 +165,7 @@ TEST(VdsWriter, FailuresLeaveNoFileAndAnswerTheMessage) {
        "Die Ergebnisdatei kann nicht geschrieben werden: " + dir.path() + "no/such/folder", false},
   };
   for (const auto& c : cases) {
-    DeleteFile(path);
+    RemoveFile(path);
     EXPECT_EQ(AnswerQueryRequest(db.get(), c.request), c.answer) << c.request;
     EXPECT_EQ(FileExists(path), c.file) << c.request;
   }
@@ -195,8 +195,7 @@ TEST(VdsWriter, RemoteQueryEndToEnd) {
 
   std::vector<std::string> paths;
   test::ScriptedServer host(
-      PipeSocketFolder() + "Host",
-      test::CommandScript([&](const std::string& command, const std::string& data) {
+      "Host", test::CommandScript([&](const std::string& command, const std::string& data) {
         if (command != "ANYQUERY") return std::string();
         paths.push_back(data.substr(data.rfind('\x08') + 1));
         return AnswerQueryRequest(db.get(), data);

@@ -76,8 +76,7 @@ class SendToHost : public ::testing::Test {
   // A host answering "CANPOSTJSON" with `canPost` and treating "OUTDATA" as `onOut`
   // says; every request is recorded.
   void Host(const std::u16string& canPost, OnOutData onOut = OnOutData::Answer) {
-    const std::string path = PipeSocketFolder() + "Srv";
-    server_ = std::make_unique<ScriptedServer>(path, [=, this](ByteChannel& peer) {
+    server_ = std::make_unique<ScriptedServer>("Srv", [=, this](ByteChannel& peer) {
       const std::string request = ReadRawRequest(peer);
       {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -86,7 +85,7 @@ class SendToHost : public ::testing::Test {
       if (IsCanPost(request)) {
         // A host that goes away takes its pipe with it: later calls find nobody. The
         // pipe goes before the answer, so no later call can still reach it.
-        if (onOut == OnOutData::Vanish) DeleteFile(path);
+        if (onOut == OnOutData::Vanish) server_->StopListening();
         const std::string reply = Reply(canPost);
         WriteAll(peer, reply.data(), reply.size());
         ReadUntilClosed(peer);

@@ -2,15 +2,13 @@
 
 #include <stdexcept>
 
+#include "platform/Platform.h"
+
 namespace dz::test {
 
-namespace {
-constexpr int kReadyFd = 3;
-constexpr int kStopFd = 4;
-}  // namespace
-
 std::string HostsimProcess::ProgramPath() {
-  return std::string(DIRI_BIN_DIR) + "/hostsim";
+  // Beside the test program, so that the path is one the system under test can open.
+  return ProgramDir() + "hostsim" + ProgramSuffix();
 }
 
 HostsimProcess::HostsimProcess(const HostsimOptions& o) : name_(o.name) {
@@ -28,15 +26,15 @@ HostsimProcess::HostsimProcess(const HostsimOptions& o) : name_(o.name) {
   add("--journal", o.journal);
   if (o.processId != 0) add("--process-id", std::to_string(o.processId));
   if (o.isDefault) args.push_back("--default");
-  args.insert(args.end(),
-              {"--ready-fd", std::to_string(kReadyFd), "--stop-fd", std::to_string(kStopFd)});
-  args.insert(args.end(), o.extra.begin(), o.extra.end());
-
   Pipe ready;
   if (!ready.Valid() || !stop_.Valid()) throw std::runtime_error("hostsim: no pipes");
+  args.insert(args.end(), {"--ready-fd", HandleText(ready.WriteEnd()), "--stop-fd",
+                           HandleText(stop_.ReadEnd())});
+  args.insert(args.end(), o.extra.begin(), o.extra.end());
   ChildProcess::Options spawn;
-  spawn.descriptors = {{ready.WriteEnd(), kReadyFd}, {stop_.ReadEnd(), kStopFd}};
-  if (!o.tempDir.empty()) spawn.environment.push_back("TMPDIR=" + o.tempDir);
+  spawn.inherit = {ready.WriteEnd(), stop_.ReadEnd()};
+  if (!o.tempDir.empty())
+    spawn.environment.push_back(std::string(TempFolderVariable()) + "=" + o.tempDir);
   std::string error;
   if (!process_.Start(ProgramPath(), args, spawn, &error))
     throw std::runtime_error("hostsim: " + error);

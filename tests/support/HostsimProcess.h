@@ -4,7 +4,7 @@
 // its name out of the list) when the object goes. The process is always reaped; one that
 // does not stop within half a minute is killed.
 //
-// The child inherits this process's TMPDIR unless `tempDir` is given, so with a
+// The child inherits this process's temporary folder unless `tempDir` is given, so with a
 // ScopedTempFolder alive everything it creates stays inside that folder.
 
 #include <string>
@@ -23,7 +23,7 @@ struct HostsimOptions {
   bool isDefault = false;
   int processId = 0;               // --process-id when not 0
   std::string journal;             // --journal when not empty
-  std::string tempDir;             // TMPDIR for the child when not empty
+  std::string tempDir;             // temporary folder for the child when not empty
   std::vector<std::string> extra;  // further arguments, e.g. a subcommand's options
 };
 
@@ -44,7 +44,7 @@ class HostsimProcess {
   int Pid() const { return process_.Pid(); }
   const std::string& Name() const { return name_; }
 
-  // build/bin/hostsim of this build tree.
+  // The hostsim program of this build tree, beside the test programs.
   static std::string ProgramPath();
 
  private:

@@ -4,28 +4,27 @@
 #include <cstdlib>
 #include <stdexcept>
 
+#include "platform/Platform.h"
+
 namespace dz::test {
 
 ScopedTempFolder::ScopedTempFolder() {
-  if (const char* old = std::getenv("TMPDIR")) {
-    hadOld_ = true;
-    oldValue_ = old;
-  }
-  setenv("TMPDIR", dir_.path().c_str(), 1);
+  hadOld_ = ReadEnvironmentValue(TempFolderVariable(), oldValue_);
+  SetEnvironmentValue(TempFolderVariable(), dir_.path());
 }
 
 ScopedTempFolder::~ScopedTempFolder() {
   if (hadOld_)
-    setenv("TMPDIR", oldValue_.c_str(), 1);
+    SetEnvironmentValue(TempFolderVariable(), oldValue_);
   else
-    unsetenv("TMPDIR");
+    UnsetEnvironmentValue(TempFolderVariable());
 }
 
-ScriptedServer::ScriptedServer(const std::string& socketPath, Script script, int backlog,
+ScriptedServer::ScriptedServer(const std::string& serverName, Script script, int backlog,
                                bool holdAccepting)
     : script_(std::move(script)), accepting_(!holdAccepting) {
   std::string error;
-  if (!listener_.Listen(socketPath, backlog, &error))
+  if (!listener_.Listen(serverName, backlog, &error))
     throw std::runtime_error("scripted server: " + error);
   thread_ = std::thread([this] { Loop(); });
 }
@@ -49,6 +48,10 @@ void ScriptedServer::StartAccepting() {
   changed_.notify_all();
 }
 
+void ScriptedServer::StopListening() {
+  listener_.Close();
+}
+
 void ScriptedServer::Loop() {
   {
     std::unique_lock<std::mutex> lock(mutex_);
@@ -57,7 +60,7 @@ void ScriptedServer::Loop() {
   }
   for (;;) {
     // A test that goes wrong must not hang on a silent client for long.
-    std::unique_ptr<SocketChannel> peer = listener_.Accept(-1, 30000);
+    std::unique_ptr<PipeChannel> peer = listener_.Accept(kNoHandle, 30000);
     if (!peer) return;
     script_(*peer);
     peer.reset();
@@ -79,9 +82,9 @@ int ScriptedServer::Served() {
   return served_;
 }
 
-QueueFiller::QueueFiller(const std::string& socketPath) {
+QueueFiller::QueueFiller(const std::string& serverName) {
   for (int i = 0; i < 4096; ++i) {
-    ConnectResult r = ConnectLocalSocket(socketPath);
+    ConnectResult r = TryConnectPipe(serverName);
     if (r.status == ConnectStatus::Busy) {
       full_ = true;
       return;

@@ -12,14 +12,14 @@
 #include <thread>
 #include <vector>
 
-#include "platform/LocalSocket.h"
+#include "platform/LocalPipe.h"
 #include "tests/support/TempDir.h"
 
 namespace dz::test {
 
-// A temporary folder that is also this process's TMPDIR while the object lives (and so
-// that of every child started meanwhile): the host link's "<temp>/MVTempDir" and every
-// server socket then live inside it and vanish with it.
+// A temporary folder that is also this process's temporary folder (TMPDIR, or TMP on
+// Windows) while the object lives, and so that of every child started meanwhile: the host
+// link's "<temp>/MVTempDir" and every server socket then live inside it and vanish with it.
 class ScopedTempFolder {
  public:
   ScopedTempFolder();
@@ -32,20 +32,23 @@ class ScopedTempFolder {
   bool hadOld_ = false;
 };
 
-// Listens at `socketPath` and runs `script` for each accepted connection, one after the
-// other, on a background thread. The destructor stops it and removes the socket file.
+// Listens under the pipe name `serverName` and runs `script` for each accepted connection,
+// one after the other, on a background thread. The destructor stops it and removes the pipe.
 class ScriptedServer {
  public:
   using Script = std::function<void(ByteChannel& peer)>;
   // With `holdAccepting` the server listens but accepts nothing until StartAccepting(),
   // so its queue (of `backlog` places) can be filled to make it busy.
-  ScriptedServer(const std::string& socketPath, Script script, int backlog = 16,
+  ScriptedServer(const std::string& serverName, Script script, int backlog = 16,
                  bool holdAccepting = false);
   ~ScriptedServer();
   ScriptedServer(const ScriptedServer&) = delete;
   ScriptedServer& operator=(const ScriptedServer&) = delete;
 
   void StartAccepting();
+  // Stops listening, as a host that goes away: later clients find nobody. Callable from
+  // the script itself.
+  void StopListening();
   // Waits until `count` connections were served to the end of their script (at most a
   // minute); false when that did not happen.
   bool WaitServed(int count);
@@ -53,7 +56,7 @@ class ScriptedServer {
 
  private:
   void Loop();
-  LocalListener listener_;
+  PipeListener listener_;
   Script script_;
   std::mutex mutex_;
   std::condition_variable changed_;
@@ -63,15 +66,15 @@ class ScriptedServer {
   std::thread thread_;
 };
 
-// Connects to the server at `socketPath` until its queue is full, and holds those
+// Connects to the server `serverName` until its queue is full, and holds those
 // connections: every other client then finds the server busy.
 class QueueFiller {
  public:
-  explicit QueueFiller(const std::string& socketPath);
+  explicit QueueFiller(const std::string& serverName);
   bool Full() const { return full_; }
 
  private:
-  std::vector<std::unique_ptr<SocketChannel>> held_;
+  std::vector<std::unique_ptr<PipeChannel>> held_;
   bool full_ = false;
 };
 

@@ -1,7 +1,5 @@
 #include "tests/support/TempDir.h"
 
-#include <cstdlib>
-#include <filesystem>
 #include <stdexcept>
 
 #include "docdata/NumberFormat.h"
@@ -10,14 +8,12 @@
 namespace dz::test {
 
 TempDir::TempDir() {
-  std::string tmpl = TempPath() + "dz-test-XXXXXX";
-  if (!mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
-  path_ = tmpl + "/";
+  path_ = MakeUniqueFolder(TempPath(), "dz-test-");
+  if (path_.empty()) throw std::runtime_error("cannot make a temporary folder");
 }
 
 TempDir::~TempDir() {
-  std::error_code ec;
-  std::filesystem::remove_all(path_, ec);
+  RemoveFolderTree(path_);
 }
 
 ScopedNumberFormat::ScopedNumberFormat(char decimal, char thousands) {

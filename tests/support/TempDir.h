@@ -12,7 +12,7 @@ class TempDir {
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;
 
-  // The folder with a trailing "/".
+  // The folder with a trailing delimiter.
   const std::string& path() const { return path_; }
   std::string file(const std::string& name) const { return path_ + name; }
 

@@ -2,8 +2,6 @@
 
 #include <sqlite3.h>
 
-#include <filesystem>
-
 #include "docdata/Cp1252.h"
 #include "platform/Platform.h"
 #include "tools/hostsim/HostServer.h"
@@ -54,9 +52,7 @@ std::string DocumentDatabase::FileOf(const std::string& folder) {
 bool DocumentDatabase::Open(const std::string& folder, bool create, std::string* error) {
   Close();
   if (create && !folder.empty()) {
-    std::error_code ec;
-    std::filesystem::create_directories(folder, ec);
-    if (ec) return Fail(error, "cannot create the folder " + folder + ": " + ec.message());
+    if (!MakeFolders(folder)) return Fail(error, "cannot create the folder " + folder);
   }
   const std::string file = FileOf(folder);
   int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX | (create ? SQLITE_OPEN_CREATE : 0);

@@ -80,12 +80,10 @@ bool HostServer::Start(std::string* error) {
     if (error) *error = why;
     return false;
   };
-  if (options_.name.empty() || options_.name.find('/') != std::string::npos)
-    return fail("invalid server name \"" + options_.name + "\"");
+  if (!PipeNameUsable(options_.name)) return fail("invalid server name \"" + options_.name + "\"");
   if (!document_.Prepare(error)) return false;
-  std::string folder = PipeSocketFolder();
-  if (folder.empty()) return fail("the folder " + TempPath() + "MVTempDir is not usable");
-  if (!listener_.Listen(folder + options_.name, 64, error)) return false;
+  if (MVTempDir().empty()) return fail("the folder " + TempPath() + "MVTempDir is not usable");
+  if (!listener_.Listen(options_.name, 64, error)) return false;
   if (!RegisterServerName(options_.name, options_.registerAsDefault)) {
     listener_.Close();
     return fail("cannot write the server list " + ServerListFileName());
@@ -94,7 +92,7 @@ bool HostServer::Start(std::string* error) {
   return true;
 }
 
-void HostServer::Run(int stopFd) {
+void HostServer::Run(NativeHandle stop) {
   if (!listener_.Listening()) return;
   {
     std::lock_guard<std::mutex> lock(activeLock_);
@@ -102,21 +100,21 @@ void HostServer::Run(int stopFd) {
   }
   std::vector<std::thread> instances;
   for (int i = 0; i < std::max(1, options_.instances); ++i)
-    instances.emplace_back([this, stopFd] { Instance(stopFd); });
-  listener_.WaitUntilWoken(stopFd);
+    instances.emplace_back([this, stop] { Instance(stop); });
+  listener_.WaitUntilWoken(stop);
   listener_.Wake();  // every instance's Accept returns from now on
   {
     std::lock_guard<std::mutex> lock(activeLock_);
     stopping_ = true;
-    for (SocketChannel* c : active_) c->Shutdown();
+    for (PipeChannel* c : active_) c->Shutdown();
   }
   for (std::thread& t : instances) t.join();
   Finish();
 }
 
-void HostServer::Instance(int stopFd) {
+void HostServer::Instance(NativeHandle stop) {
   for (;;) {
-    std::unique_ptr<SocketChannel> channel = listener_.Accept(stopFd, options_.replyTimeoutMs);
+    std::unique_ptr<PipeChannel> channel = listener_.Accept(stop, options_.replyTimeoutMs);
     if (!channel) return;
     {
       std::lock_guard<std::mutex> lock(activeLock_);
@@ -142,7 +140,7 @@ void HostServer::Finish() {
   listener_.Close();
 }
 
-void HostServer::Serve(SocketChannel& channel) {
+void HostServer::Serve(PipeChannel& channel) {
   for (;;) {
     std::int64_t idLength = 0;
     if (!ReadPipeCount(channel, idLength) || idLength == PipeFarewell) return;
@@ -168,7 +166,7 @@ void HostServer::WriteGivenResult(const HostRequest& request) {
   WriteWholeFile(request.data.substr(at + 1), bytes);
 }
 
-void HostServer::Fail(SocketChannel& channel, const std::string& kind, IMessageData& reply) {
+void HostServer::Fail(PipeChannel& channel, const std::string& kind, IMessageData& reply) {
   if (kind == "die") std::_Exit(3);
   if (kind == "hangup") return;
   if (kind == "silent") {
@@ -207,9 +205,9 @@ std::string HostServer::Dispatch(const HostRequest& request) {
 void HostServer::Journal(const HostRequest& r) {
   if (options_.journalFile.empty()) return;
   std::lock_guard<std::mutex> lock(journalLock_);
-  std::ofstream out(options_.journalFile, std::ios::app | std::ios::binary);
-  out << r.command << '\t' << (r.hasIndex ? std::to_string(r.index) : "-") << '\t'
-      << (r.sync ? "SYNC" : "-") << '\t' << r.data.size() << '\n';
+  AppendToFile(options_.journalFile,
+               r.command + '\t' + (r.hasIndex ? std::to_string(r.index) : "-") + '\t' +
+                   (r.sync ? "SYNC" : "-") + '\t' + std::to_string(r.data.size()) + '\n');
 }
 
 }  // namespace dz::hostsim

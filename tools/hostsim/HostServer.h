@@ -3,7 +3,7 @@
 // registers that name in the server list while it serves, and answers each request by
 // the handler registered for its "COMMAND". Like the host's pipe server it has a fixed
 // number of instances (threads), each taking the next waiting connection and serving it
-// to the client's farewell; when all are busy, clients wait in the socket's queue.
+// to the client's farewell; when all are busy, clients wait in the pipe's queue.
 //
 // Built-in commands: "SERVERPROCESS", "DBPATH", "GETJSON", "CANPOSTJSON",
 // "MARVELLAMETRICS", "OUTDATA". More are added with Handle(); an unknown command is
@@ -24,7 +24,7 @@
 #include <vector>
 
 #include "hostlink/MessageData.h"
-#include "platform/LocalSocket.h"
+#include "platform/LocalPipe.h"
 #include "tools/hostsim/OpenDocument.h"
 
 namespace dz::hostsim {
@@ -76,9 +76,10 @@ class HostServer {
   // Prepares the document, listens and registers the name. False with a reason.
   bool Start(std::string* error);
 
-  // Serves until Stop() is called or `stopFd` becomes readable, then finishes: stops
-  // accepting, ends open connections, removes the name from the list and the socket.
-  void Run(int stopFd = -1);
+  // Serves until Stop() is called or `stop` (from InstallStopSignals) is signalled, then
+  // finishes: stops accepting, ends open connections, removes the name from the list and
+  // the pipe.
+  void Run(NativeHandle stop = kNoHandle);
 
   // Makes Run return; safe from any thread.
   void Stop();
@@ -88,26 +89,27 @@ class HostServer {
 
   const HostServerOptions& Options() const { return options_; }
   OpenDocument& Document() { return document_; }
-  const std::string& SocketPath() const { return listener_.Path(); }
+  // Where clients reach it: the socket file, or the pipe name on Windows.
+  const std::string& Address() const { return listener_.Address(); }
 
  private:
-  void Instance(int stopFd);
-  void Serve(SocketChannel& channel);
+  void Instance(NativeHandle stop);
+  void Serve(PipeChannel& channel);
   void WriteGivenResult(const HostRequest& request);
-  void Fail(SocketChannel& channel, const std::string& kind, IMessageData& reply);
+  void Fail(PipeChannel& channel, const std::string& kind, IMessageData& reply);
   void Journal(const HostRequest& request);
   void Finish();
 
   HostServerOptions options_;
   OpenDocument document_;
-  LocalListener listener_;
+  PipeListener listener_;
   bool registered_ = false;
   std::mutex handlersLock_;
   std::map<std::string, HostHandler> handlers_;
   std::mutex journalLock_;
   // The connections being served, so that stopping can end them.
   std::mutex activeLock_;
-  std::vector<SocketChannel*> active_;
+  std::vector<PipeChannel*> active_;
   bool stopping_ = false;
   std::atomic<int> received_{0};
 };

@@ -36,7 +36,7 @@ int Serve(const std::vector<std::string>& args, std::ostream& out, std::ostream&
     err << "hostsim: " << error << "\n(hostsim --help shows the options)\n";
     return 2;
   }
-  int stopSignals = InstallStopSignals();
+  const NativeHandle stopSignals = InstallStopSignals();
   HostServer server(o.server);
   ServeDocumentDatabase(server);
   for (const auto& fixed : o.answers) {
@@ -45,21 +45,21 @@ int Serve(const std::vector<std::string>& args, std::ostream& out, std::ostream&
   }
   if (!server.Start(&error)) {
     err << "hostsim: " << error << "\n";
-    if (o.readyFd >= 0) WriteAndCloseDescriptor(o.readyFd, "failed " + error + "\n");
+    if (o.readyFd != kNoHandle) WriteAndCloseHandle(o.readyFd, "failed " + error + "\n");
     return 1;
   }
   out << "hostsim: serving \"" << o.server.name << "\" (process " << CurrentProcessId() << ") at "
-      << server.SocketPath() << std::endl;
-  if (o.readyFd >= 0)
-    WriteAndCloseDescriptor(o.readyFd, "ready " + std::to_string(CurrentProcessId()) + "\n");
+      << server.Address() << std::endl;
+  if (o.readyFd != kNoHandle)
+    WriteAndCloseHandle(o.readyFd, "ready " + std::to_string(CurrentProcessId()) + "\n");
 
-  // Either a signal or the stop descriptor ends serving; a watcher thread turns the
-  // second into a Stop() so that Run waits on one descriptor only.
+  // Either a signal or the stop pipe ends serving; a watcher thread turns the second into
+  // a Stop() so that Run waits on the stop-signal handle only.
   std::thread watcher;
   Pipe done;
-  if (o.stopFd >= 0) {
-    int stopFd = o.stopFd;
-    int doneFd = done.ReadEnd();
+  if (o.stopFd != kNoHandle) {
+    NativeHandle stopFd = o.stopFd;
+    NativeHandle doneFd = done.ReadEnd();
     watcher = std::thread([&server, stopFd, doneFd] {
       WaitForEither(stopFd, doneFd);
       server.Stop();
@@ -96,7 +96,8 @@ Usage:
 )" + SampleCommandsHelp() +
          R"(
 
-Each server listens on <temp>/MVTempDir/pipe/NAME (<temp> is $TMPDIR or /tmp), puts NAME
+Each server listens on the pipe \\.\pipe\NAME (on Linux the socket <temp>/MVTempDir/pipe/NAME,
+<temp> being $TMPDIR or /tmp; on Windows <temp> is the user's temporary folder), puts NAME
 into <temp>/MVTempDir/MVX-EXCHANGELOCALSERVICE.TXT while it serves and takes it out again
 when it stops. Several servers with different names can run side by side.
 
@@ -123,12 +124,14 @@ Options of serve:
   --result-file FILE   give every ANYQUERY's result file the bytes of FILE
   --instances N        connections served at the same time (default 4); further clients
                        wait in the queue, and find the server busy when that is full too
-  --ready-fd N         write "ready <pid>" and a line feed to descriptor N once serving
-  --stop-fd N          stop when descriptor N becomes readable or its writer closes it
+  --ready-fd N         write "ready <pid>" and a line feed to descriptor N (on Windows: the
+                       inherited handle N) once serving
+  --stop-fd N          stop when descriptor (handle) N becomes readable or its writer closes it
   --help               show this text
 
-Stopping: SIGTERM, SIGINT or SIGHUP (Ctrl+C), or the --stop-fd descriptor. The server then
-ends its connections, removes its line from the list and its socket, and exits with 0.
+Stopping: SIGTERM, SIGINT or SIGHUP (on Windows Ctrl+C, Ctrl+Break or closing the console),
+or the --stop-fd descriptor. The server then ends its connections, removes its line from the
+list and its pipe, and exits with 0.
 
 Commands answered: SERVERPROCESS (NAME, character 8, process ID), DBPATH, GETJSON,
 CANPOSTJSON, MARVELLAMETRICS, OUTDATA (appends the parts of the import document to the open
@@ -198,16 +201,19 @@ bool ParseServeOptions(const std::vector<std::string>& args, ServeOptions& o, st
       if (!number(o.server.instances) || o.server.instances < 1 || o.server.instances > 256)
         return fail("--instances needs a number from 1 to 256");
     } else if (a == "--ready-fd") {
-      if (!number(o.readyFd) || !DescriptorIsOpen(o.readyFd))
+      std::string text;
+      if (!value(text) || !ParseHandle(text, o.readyFd) || !HandleIsOpen(o.readyFd))
         return fail("--ready-fd needs an open descriptor");
     } else if (a == "--stop-fd") {
-      if (!number(o.stopFd) || !DescriptorIsOpen(o.stopFd))
+      std::string text;
+      if (!value(text) || !ParseHandle(text, o.stopFd) || !HandleIsOpen(o.stopFd))
         return fail("--stop-fd needs an open descriptor");
     } else {
       return fail("unknown option " + a);
     }
   }
   if (o.server.name.find('/') != std::string::npos) return fail("a name cannot contain /");
+  if (!PipeNameUsable(o.server.name)) return fail("the name cannot name a pipe here");
   if (dir.empty()) dir = ".";
   dir = WithoutTrailingDelimiter(AbsolutePath(dir));
   o.server.databaseDir = dir;

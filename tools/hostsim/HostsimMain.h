@@ -17,8 +17,8 @@ namespace dz::hostsim {
 
 struct ServeOptions {
   HostServerOptions server;
-  int readyFd = -1;  // gets "ready <pid>\n" once serving, then is closed
-  int stopFd = -1;   // serving ends when it becomes readable or its writer closes it
+  NativeHandle readyFd = kNoHandle;  // gets "ready <pid>\n" once serving, then is closed
+  NativeHandle stopFd = kNoHandle;   // serving ends when it has data or its writer closes it
   // Fixed answers that replace a command's own (--answer COMMAND=TEXT), to stand in for a
   // host that answers oddly.
   std::vector<std::pair<std::string, std::string>> answers;

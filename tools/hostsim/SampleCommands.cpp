@@ -1,7 +1,6 @@
 #include "tools/hostsim/SampleCommands.h"
 
 #include <cstdlib>
-#include <filesystem>
 #include <ostream>
 #include <thread>
 
@@ -121,8 +120,7 @@ int DemoCommand(const std::vector<std::string>& args, std::ostream& out, std::os
   SeedResult seeded;
   if (!SeedSample(o, &seeded, &error)) {
     err << "hostsim: " << error << "\n";
-    std::error_code ec;
-    std::filesystem::remove_all(o.folder, ec);
+    RemoveFolderTree(o.folder);
     return 1;
   }
   // Our own messages go to standard error: standard output is the child's.
@@ -136,7 +134,7 @@ int DemoCommand(const std::vector<std::string>& args, std::ostream& out, std::os
     so.documentFile = seeded.documentFile;
     HostServer server(so);
     ServeDocumentDatabase(server);
-    const int stopSignals = InstallStopSignals();
+    const NativeHandle stopSignals = InstallStopSignals();
     if (!server.Start(&error)) {
       err << "hostsim: " << error << "\n";
     } else {
@@ -161,8 +159,7 @@ int DemoCommand(const std::vector<std::string>& args, std::ostream& out, std::os
   if (keep) {
     err << "hostsim: the demo folder stays: " << o.folder << std::endl;
   } else {
-    std::error_code ec;
-    std::filesystem::remove_all(o.folder, ec);
+    RemoveFolderTree(o.folder);
   }
   return status;
 }

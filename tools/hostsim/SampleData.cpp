@@ -1,7 +1,6 @@
 #include "tools/hostsim/SampleData.h"
 
 #include <cstdio>
-#include <filesystem>
 
 #include "docdata/MVJSON.h"
 #include "docdata/NumberFormat.h"
@@ -272,8 +271,7 @@ bool SeedSample(const SeedOptions& o, SeedResult* result, std::string* error) {
   if (o.folder.empty()) return Fail(error, "no database folder given");
   if (o.positions < 0 || o.invoices < 0 || o.invoicePositions < 0)
     return Fail(error, "sizes cannot be negative");
-  std::error_code ec;
-  std::filesystem::remove(DocumentDatabase::FileOf(o.folder), ec);
+  RemoveFile(DocumentDatabase::FileOf(o.folder));
   DocumentDatabase db;
   if (!db.Open(o.folder, true, error) || !db.Begin(error)) return false;
 

@@ -239,7 +239,7 @@ std::string VdsRecordFile(const VdsResult& r) {
 
 bool RunQueryToVds(sqlite3* db, std::string_view sql, const std::string& path,
                    std::string& answer) {
-  DeleteFile(path);  // success is told by the file's existence alone
+  RemoveFile(path);  // success is told by the file's existence alone
   const std::string utf8 = Cp1252ToUtf8(sql);
   sqlite3_stmt* st = nullptr;
   const char* tail = nullptr;
@@ -262,7 +262,7 @@ bool RunQueryToVds(sqlite3* db, std::string_view sql, const std::string& path,
     return false;
   }
   if (!WriteWholeFile(path, VdsRecordFile(result))) {
-    DeleteFile(path);
+    RemoveFile(path);
     answer = "Die Ergebnisdatei kann nicht geschrieben werden: " + path;
     return false;
   }

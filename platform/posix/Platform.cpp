@@ -5,22 +5,35 @@
 #include <sys/types.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <random>
 #include <sstream>
+#include <system_error>
 #include <thread>
 
+#include <ini.h>  // on Windows the system reads INI files itself
+
 namespace dz {
+
+const char* TempFolderVariable() {
+  return "TMPDIR";
+}
 
 std::string TempPath() {
   const char* t = std::getenv("TMPDIR");
   std::string p = (t && *t) ? t : "/tmp";
   if (p.back() != '/') p += '/';
   return p;
+}
+
+const char* ProgramSuffix() {
+  return "";
 }
 
 std::string ProgramDir() {
@@ -113,7 +126,26 @@ bool IsRegularFile(const std::string& path) {
   return lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-bool DeleteFile(const std::string& path) {
+bool AppendToFile(const std::string& path, const std::string& data) {
+  std::ofstream f(path, std::ios::binary | std::ios::app);
+  if (!f) return false;
+  f.write(data.data(), static_cast<std::streamsize>(data.size()));
+  f.close();
+  return !f.fail();
+}
+
+bool IsDirectory(const std::string& path) {
+  struct stat st {};
+  return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool MakeFolders(const std::string& path) {
+  std::error_code ec;
+  std::filesystem::create_directories(path, ec);
+  return IsDirectory(path);
+}
+
+bool RemoveFile(const std::string& path) {
   return unlink(path.c_str()) == 0;
 }
 
@@ -124,6 +156,86 @@ std::string AbsolutePath(const std::string& path) {
   std::string cwd = buf;
   if (cwd.back() != '/') cwd += '/';
   return cwd + path;
+}
+
+bool SetEnvironmentValue(const std::string& name, const std::string& value) {
+  return setenv(name.c_str(), value.c_str(), 1) == 0;
+}
+
+bool UnsetEnvironmentValue(const std::string& name) {
+  return unsetenv(name.c_str()) == 0;
+}
+
+bool ReadEnvironmentValue(const std::string& name, std::string& value) {
+  const char* v = std::getenv(name.c_str());
+  value = v ? v : "";
+  return v != nullptr;
+}
+
+std::string MakeUniqueFolder(const std::string& parent, const std::string& prefix) {
+  std::string tmpl = parent + prefix + "XXXXXX";
+  if (!mkdtemp(tmpl.data())) return {};
+  return tmpl + PathDelim;
+}
+
+bool RemoveFolderTree(const std::string& path) {
+  std::error_code ec;
+  std::filesystem::remove_all(path, ec);
+  return !ec;
+}
+
+bool PlatformHasFifos() {
+  return true;
+}
+
+bool MakeFifo(const std::string& path) {
+  return mkfifo(path.c_str(), 0600) == 0;
+}
+
+namespace {
+
+struct IniQuery {
+  const std::string* section;
+  const std::string* key;
+  std::string* value;
+  bool found = false;
+};
+
+bool SameAsciiText(const char* a, const std::string& b) {
+  std::size_t i = 0;
+  for (; a[i] && i < b.size(); ++i)
+    if (std::tolower(static_cast<unsigned char>(a[i])) !=
+        std::tolower(static_cast<unsigned char>(b[i])))
+      return false;
+  return a[i] == '\0' && i == b.size();
+}
+
+int IniHandler(void* user, const char* section, const char* name, const char* value) {
+  auto* q = static_cast<IniQuery*>(user);
+  // A key given twice: the later one wins, as it always did here.
+  if (SameAsciiText(section, *q->section) && SameAsciiText(name, *q->key)) {
+    *q->value = value ? value : "";
+    q->found = true;
+  }
+  return 1;
+}
+
+}  // namespace
+
+bool ReadIniValue(const std::string& path, const std::string& section, const std::string& key,
+                  std::string& value) {
+  value.clear();
+  IniQuery q{&section, &key, &value};
+  if (ini_parse(path.c_str(), IniHandler, &q) < 0) return false;  // missing or unreadable
+  return q.found;
+}
+
+std::string CurrentUserIdentity() {
+  return std::to_string(static_cast<unsigned long>(geteuid()));
+}
+
+bool IsCurrentUserIdentity(const std::string& identity) {
+  return !identity.empty() && identity == CurrentUserIdentity();
 }
 
 }  // namespace dz

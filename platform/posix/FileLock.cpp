@@ -13,17 +13,18 @@
 namespace dz {
 
 FileLock::FileLock(const std::string& path) {
-  fd_ = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-  if (fd_ < 0) return;
+  const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  if (fd < 0) return;
+  handle_ = fd;
   int r;
   do {
-    r = flock(fd_, LOCK_EX);
+    r = flock(fd, LOCK_EX);
   } while (r != 0 && errno == EINTR);
   locked_ = r == 0;
 }
 
 FileLock::~FileLock() {
-  if (fd_ >= 0) close(fd_);  // releases the lock
+  if (handle_ != kNoHandle) close(static_cast<int>(handle_));  // releases the lock
 }
 
 bool ReplaceFileAtomically(const std::string& path, const std::string& data) {

@@ -11,6 +11,8 @@
 #include <chrono>
 #include <cstring>
 #include <thread>
+#include <utility>
+#include <vector>
 
 extern char** environ;
 
@@ -55,17 +57,20 @@ bool ChildProcess::Start(const std::string& program, const std::vector<std::stri
   for (auto& e : env) envp.push_back(e.data());
   envp.push_back(nullptr);
 
+  // Each inherited handle keeps its number in the child: park it on a spare number first,
+  // then move it back, since dup2 onto itself would not clear close-on-exec.
+  std::vector<std::pair<int, int>> moves;
+  for (NativeHandle h : options.inherit)
+    moves.emplace_back(static_cast<int>(h), static_cast<int>(h));
+  if (options.standardOutput != kNoHandle)
+    moves.emplace_back(static_cast<int>(options.standardOutput), 1);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  // Park every handed descriptor on a spare number first, so that one mapping cannot
-  // overwrite the source of another; dup2 also clears close-on-exec on the target.
-  for (std::size_t i = 0; i < options.descriptors.size(); ++i)
-    posix_spawn_file_actions_adddup2(&actions, options.descriptors[i].first,
-                                     900 + static_cast<int>(i));
-  for (std::size_t i = 0; i < options.descriptors.size(); ++i)
-    posix_spawn_file_actions_adddup2(&actions, 900 + static_cast<int>(i),
-                                     options.descriptors[i].second);
-  for (std::size_t i = 0; i < options.descriptors.size(); ++i)
+  for (std::size_t i = 0; i < moves.size(); ++i)
+    posix_spawn_file_actions_adddup2(&actions, moves[i].first, 900 + static_cast<int>(i));
+  for (std::size_t i = 0; i < moves.size(); ++i)
+    posix_spawn_file_actions_adddup2(&actions, 900 + static_cast<int>(i), moves[i].second);
+  for (std::size_t i = 0; i < moves.size(); ++i)
     posix_spawn_file_actions_addclose(&actions, 900 + static_cast<int>(i));
   if (options.quiet) {
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
@@ -128,7 +133,10 @@ void ChildProcess::Kill() {
 }
 
 Pipe::Pipe() {
-  if (pipe2(fds_, O_CLOEXEC) != 0) fds_[0] = fds_[1] = -1;
+  int fds[2];
+  if (pipe2(fds, O_CLOEXEC) != 0) return;
+  ends_[0] = fds[0];
+  ends_[1] = fds[1];
 }
 
 Pipe::~Pipe() {
@@ -137,30 +145,31 @@ Pipe::~Pipe() {
 }
 
 void Pipe::CloseRead() {
-  if (fds_[0] >= 0) close(fds_[0]);
-  fds_[0] = -1;
+  if (ends_[0] >= 0) close(static_cast<int>(ends_[0]));
+  ends_[0] = kNoHandle;
 }
 
 void Pipe::CloseWrite() {
-  if (fds_[1] >= 0) close(fds_[1]);
-  fds_[1] = -1;
+  if (ends_[1] >= 0) close(static_cast<int>(ends_[1]));
+  ends_[1] = kNoHandle;
 }
 
 bool Pipe::ReadLine(std::string& line, int timeoutMs) {
   line.clear();
-  if (fds_[0] < 0) return false;
+  if (ends_[0] < 0) return false;
+  const int fd = static_cast<int>(ends_[0]);
   auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
   for (;;) {
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
                     deadline - std::chrono::steady_clock::now())
                     .count();
     if (left <= 0) return false;
-    pollfd p{fds_[0], POLLIN, 0};
+    pollfd p{fd, POLLIN, 0};
     int r = poll(&p, 1, static_cast<int>(left));
     if (r < 0 && errno == EINTR) continue;
     if (r <= 0) return false;
     char c;
-    ssize_t n = read(fds_[0], &c, 1);
+    ssize_t n = read(fd, &c, 1);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) return false;
     if (c == '\n') return true;
@@ -168,7 +177,8 @@ bool Pipe::ReadLine(std::string& line, int timeoutMs) {
   }
 }
 
-bool WriteFully(int fd, std::string_view data) {
+bool WriteFully(NativeHandle handle, std::string_view data) {
+  const int fd = static_cast<int>(handle);
   std::size_t done = 0;
   while (done < data.size()) {
     ssize_t n = write(fd, data.data() + done, data.size() - done);
@@ -179,22 +189,22 @@ bool WriteFully(int fd, std::string_view data) {
   return true;
 }
 
-bool WriteAndCloseDescriptor(int fd, const std::string& text) {
-  bool ok = WriteFully(fd, text);
-  close(fd);
+bool WriteAndCloseHandle(NativeHandle handle, const std::string& text) {
+  bool ok = WriteFully(handle, text);
+  close(static_cast<int>(handle));
   return ok;
 }
 
-void WaitForEither(int fd1, int fd2) {
+void WaitForEither(NativeHandle first, NativeHandle second) {
   for (;;) {
-    pollfd p[2] = {{fd1, POLLIN, 0}, {fd2, POLLIN, 0}};
+    pollfd p[2] = {{static_cast<int>(first), POLLIN, 0}, {static_cast<int>(second), POLLIN, 0}};
     int r = poll(p, 2, -1);
     if (r > 0 || (r < 0 && errno != EINTR)) return;
   }
 }
 
-bool DescriptorIsOpen(int fd) {
-  return fd >= 0 && fcntl(fd, F_GETFD) != -1;
+bool HandleIsOpen(NativeHandle handle) {
+  return handle >= 0 && handle <= 0x7fffffff && fcntl(static_cast<int>(handle), F_GETFD) != -1;
 }
 
 }  // namespace dz

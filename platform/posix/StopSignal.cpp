@@ -28,10 +28,10 @@ extern "C" void OnStopSignal(int) {
 
 }  // namespace
 
-int InstallStopSignals() {
+NativeHandle InstallStopSignals() {
   if (gStopRead >= 0) return gStopRead;
   int p[2];
-  if (pipe2(p, O_CLOEXEC | O_NONBLOCK) != 0) return -1;
+  if (pipe2(p, O_CLOEXEC | O_NONBLOCK) != 0) return kNoHandle;
   gStopRead = p[0];
   gStopWrite = p[1];
   struct sigaction sa {};

@@ -13,10 +13,10 @@ MappedFile::~MappedFile() {
 
 void MappedFile::Close() {
   if (data_) munmap(const_cast<uint8_t*>(data_), size_);
-  if (fd_ >= 0) close(fd_);
+  if (file_ != kNoHandle) close(static_cast<int>(file_));
   data_ = nullptr;
   size_ = 0;
-  fd_ = -1;
+  file_ = kNoHandle;
   open_ = false;
 }
 
@@ -40,7 +40,7 @@ bool MappedFile::Open(const std::string& path) {
     }
     data_ = static_cast<const uint8_t*>(p);
   }
-  fd_ = fd;
+  file_ = fd;
   size_ = size;
   open_ = true;
   return true;
