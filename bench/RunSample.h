@@ -30,7 +30,7 @@ class RunSample {
     dz::SetNumberFormat(dz::DefaultNumberFormat());
     temp_ = dz::TempPath() + who + "-" + dz::NewGuidText();
     std::filesystem::create_directories(temp_);
-    setenv("TMPDIR", temp_.c_str(), 1);
+    dz::SetEnvironmentValue(dz::TempFolderVariable(), temp_);
     folder_ = temp_ + "/db";
 
     dz::hostsim::SeedOptions seed;
@@ -46,9 +46,11 @@ class RunSample {
     }
     dz::ChildProcess::Options spawn;
     spawn.quiet = true;
-    spawn.descriptors = {{ready_.WriteEnd(), 3}, {stop_.ReadEnd(), 4}};
+    spawn.inherit = {ready_.WriteEnd(), stop_.ReadEnd()};
     const std::string program = dz::ProgramDir() + "hostsim";
-    if (!host_.Start(program, {"serve", "--dir", folder_, "--ready-fd", "3", "--stop-fd", "4"},
+    if (!host_.Start(program,
+                     {"serve", "--dir", folder_, "--ready-fd", dz::HandleText(ready_.WriteEnd()),
+                      "--stop-fd", dz::HandleText(stop_.ReadEnd())},
                      spawn, &error)) {
       std::fprintf(stderr, "%s: cannot start %s: %s\n", who, program.c_str(), error.c_str());
       return false;

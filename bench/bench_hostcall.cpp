@@ -26,6 +26,7 @@
 #include "hostlink/MVTempDir.h"
 #include "hostlink/MessageData.h"
 #include "platform/ChildProcess.h"
+#include "platform/LocalPipe.h"
 #include "platform/Platform.h"
 
 namespace {
@@ -89,9 +90,9 @@ struct Server {
   dz::ChildProcess process;
   bool Start(const std::string& program, std::vector<std::string> args) {
     dz::Pipe ready;
-    args.push_back(std::to_string(3));
+    args.push_back(dz::HandleText(ready.WriteEnd()));
     dz::ChildProcess::Options o;
-    o.descriptors = {{ready.WriteEnd(), 3}};
+    o.inherit = {ready.WriteEnd()};
     o.quiet = true;
     std::string error;
     if (!process.Start(program, args, o, &error)) {
@@ -133,7 +134,7 @@ int main(int argc, char** argv) {
   namespace fs = std::filesystem;
   const std::string temp = dz::TempPath() + "dz-bench-" + dz::NewGuidText() + "/";
   fs::create_directories(temp);
-  setenv("TMPDIR", temp.c_str(), 1);
+  dz::SetEnvironmentValue(dz::TempFolderVariable(), temp);
   const std::string dbDir = temp + "db";
   fs::create_directories(dbDir);
 
@@ -156,7 +157,7 @@ int main(int argc, char** argv) {
     const std::size_t requestBytes = 16 + static_cast<std::size_t>(request->Data().Size());
     const std::size_t replyBytes = 16 + static_cast<std::size_t>(reply->Data().Size());
 
-    const std::string rawPath = dz::PipeSocketFolder() + "BenchRaw";
+    const std::string rawPath = dz::PipeAddress("BenchRaw");
     Server raw;
     if (!raw.Start(argv[0], {"--raw-server", rawPath, std::to_string(requestBytes),
                              std::to_string(replyBytes)})) {

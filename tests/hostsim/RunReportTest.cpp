@@ -624,7 +624,7 @@ TEST_F(RunReport, OnlyDocumentFilesInTheTemporaryFolderAreDeleted) {
   Scenario s = Invoice({94});
   s.stored = {Doc(94, 7, {Pos("A", "5")})};
   Write(s);
-  const std::string outside = std::string(DIRI_BIN_DIR) + "/../Wichtig-" + NewGuidText() + ".json";
+  const std::string outside = ProgramDir() + "Wichtig-" + NewGuidText() + ".json";
   ASSERT_TRUE(WriteWholeFile(outside, OpenDocumentJson(s.open)));
   Serve({"--answer", "GETJSON=" + outside});
   Outcome r = Report();
