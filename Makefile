@@ -8,7 +8,7 @@ PACKAGES := cmake ninja-build g++ clang libclang-rt-14-dev clang-format pkg-conf
             xvfb xauth
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps build demo test test-asan test-windows fuzz-corpus ci format screenshot bench clean
+.PHONY: all deps build demo test test-asan test-tsan test-windows fuzz-corpus ci format screenshot bench clean
 
 all: build
 
@@ -45,12 +45,23 @@ test-asan: deps build-asan/build.ninja
 	cd build-asan && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
 	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j $(JOBS)
 
+# The suites without Qt under ThreadSanitizer (clang). Qt is not built for it, so the Qt
+# suites would only report races inside Qt; the background loader and its worker pool are
+# tried here through their Qt-free suite.
+build-tsan/build.ninja:
+	CC=clang CXX=clang++ cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DDIRI_TSAN=ON
+
+test-tsan: deps build-tsan/build.ninja
+	cmake --build build-tsan -j $(JOBS)
+	cd build-tsan && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+	  ctest --output-on-failure -j $(JOBS) -E '^gui_'
+
 # Everything without the toolkit cross-built for 64-bit Windows into build-win/ and tested
 # under Wine, then the Windows report compared with the Linux build's (hence `build`).
 test-windows: build
 	JOBS=$(JOBS) ./tools/windows/test.sh
 
-ci: test test-asan test-windows
+ci: test test-asan test-tsan test-windows
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
@@ -67,4 +78,4 @@ bench: build
 	done; rm -f build/bench.out; printf '\nSummary\n%b' "$$summary"
 
 clean:
-	rm -rf build build-asan build-win
+	rm -rf build build-asan build-tsan build-win

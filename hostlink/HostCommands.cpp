@@ -5,6 +5,7 @@
 
 #include "docdata/Cp1252.h"
 #include "docdata/Exception.h"
+#include "hostlink/HostCallCancel.h"
 #include "hostlink/IPCClient.h"
 #include "hostlink/MVTempDir.h"
 #include "platform/FileRead.h"
@@ -111,8 +112,9 @@ std::string ReadServerList(std::vector<std::string>* lines) {
                         "\" ist gr\xF6\xDF"
                         "er als " +
                         std::to_string(kMaxServerListBytes >> 20) + " MiB");
-      // The host may be rewriting the file right now; give it time.
-      if (attempt >= attempts)
+      // The host may be rewriting the file right now; give it time, unless the work that
+      // asks has been cancelled.
+      if (attempt >= attempts || HostCallsCancelled())
         throw Exception("Die Serverliste \"" + path + "\" kann nicht gelesen werden");
       SleepMs(gListPauseMs.load());
     }
