@@ -39,14 +39,6 @@ inline size_t ResidentBytes() {
 inline size_t PeakResidentBytes() {
   return StatusBytes("VmHWM");
 }
-// Starts the peak over from the current resident size; false where that is not possible.
-inline bool ResetPeakResident() {
-  std::ofstream out("/proc/self/clear_refs");
-  out << "5";
-  out.flush();
-  return static_cast<bool>(out);
-}
-
 // The last line of every benchmark: the figure against its target.
 inline int Verdict(double ratio, double target) {
   std::printf("ratio %.2f (target <= %.1f: %s)\n", ratio, target,

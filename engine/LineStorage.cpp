@@ -245,6 +245,68 @@ LineEntry* TLineStorage::FindMatchPlain(const TDataGridLine& probe, int* index) 
   return nullptr;
 }
 
+namespace {
+
+// A merged quantity added up exactly, in thousandths. Adding step by step reads both
+// texts (each the nearest extended value to its decimal) and formats the sum to 15
+// significant digits. When the exact sum has at most 15 digits and the addends are not
+// more than a thousand times larger than it, the extended sum lies within 1e-16 of the
+// exact one, far inside the half unit of the 15th digit: formatting gives the exact sum's
+// digits, which reads back as the nearest value again. So the texts are the same.
+struct ExactSum {
+  int64_t thousandths = 0;
+  bool exact = false;
+  bool changed = false;
+
+  bool Add(int64_t add) {
+    const int64_t sum = thousandths + add;
+    constexpr int64_t kMost = 1000000000000000;  // 15 digits
+    if (sum >= kMost || sum <= -kMost) return false;
+    const uint64_t magnitudes = Abs(thousandths) + Abs(add);
+    if (sum != 0 && magnitudes > 1000 * Abs(sum)) return false;
+    thousandths = sum;
+    changed = true;
+    return true;
+  }
+  std::string Text() const { return T(static_cast<long double>(thousandths) / 1000); }
+  static uint64_t Abs(int64_t v) { return v < 0 ? 0 - static_cast<uint64_t>(v) : v; }
+};
+
+// A quantity text that reads as a decimal of at most 12 integer and 3 fraction digits
+// (blanks and control characters around it, "." or "," as its one separator), in
+// thousandths; false for anything else, which is then read the ordinary way.
+bool ShortDecimal(std::string_view text, int64_t& thousandths) {
+  size_t b = 0, e = text.size();
+  while (b < e && static_cast<unsigned char>(text[b]) <= ' ') ++b;
+  while (e > b && static_cast<unsigned char>(text[e - 1]) <= ' ') --e;
+  bool negative = false;
+  if (b < e && (text[b] == '+' || text[b] == '-')) negative = text[b++] == '-';
+  int64_t whole = 0, fraction = 0;
+  size_t i = b;
+  for (; i < e && text[i] >= '0' && text[i] <= '9'; ++i) whole = whole * 10 + (text[i] - '0');
+  const size_t wholeDigits = i - b;
+  size_t fractionDigits = 0;
+  if (i < e && (text[i] == ',' || text[i] == '.')) {
+    const size_t start = ++i;
+    for (; i < e && text[i] >= '0' && text[i] <= '9'; ++i)
+      fraction = fraction * 10 + (text[i] - '0');
+    fractionDigits = i - start;
+  }
+  if (i != e || wholeDigits + fractionDigits == 0 || wholeDigits > 12 || fractionDigits > 3)
+    return false;
+  for (size_t k = fractionDigits; k < 3; ++k) fraction *= 10;
+  thousandths = whole * 1000 + fraction;
+  if (negative) thousandths = -thousandths;
+  return true;
+}
+
+void AddStepByStep(LineEntry& m, const LineEntry& e) {
+  m.Line->Stueck = T(N(m.Line->Stueck) + N(e.Line->Stueck));
+  m.Ref.Number.append(1, ' ').append(e.Ref.Number);
+}
+
+}  // namespace
+
 void ComputeViews(TLineStorage& source, TLineStorage& invoiced, TLineStorage& merged,
                   TLineStorage& missing, bool plain) {
   auto find = [plain](TLineStorage& s, const TDataGridLine& p) {
@@ -253,17 +315,40 @@ void ComputeViews(TLineStorage& source, TLineStorage& invoiced, TLineStorage& me
   merged.Clear();
   missing.Clear();
   // Equal invoiced positions merge into the first of them: quantities added, document
-  // numbers joined by blanks.
+  // numbers joined by blanks. The rule adds and formats step by step; where it cannot
+  // make a difference (see ExactSum) the sum is kept exact and formatted once.
+  std::vector<ExactSum> sums;
   for (int i = 0; i < invoiced.Count(); ++i) {
     const LineEntry& e = invoiced.Entry(i);
-    LineEntry* m = find(merged, *e.Line);
+    if (plain) {
+      LineEntry* m = find(merged, *e.Line);
+      if (!m)
+        merged.AddWithQuantity(e.Ref, e.Line->Stueck, *e.Line);
+      else
+        AddStepByStep(*m, e);
+      continue;
+    }
+    int at = -1;
+    LineEntry* m = merged.FindMatch(*e.Line, &at);
     if (!m) {
       merged.AddWithQuantity(e.Ref, e.Line->Stueck, *e.Line);
-    } else {
-      m->Line->Stueck = T(N(m->Line->Stueck) + N(e.Line->Stueck));
-      m->Ref.Number.append(1, ' ').append(e.Ref.Number);
+      ExactSum& sum = sums.emplace_back();
+      sum.exact = ShortDecimal(e.Line->Stueck, sum.thousandths);
+      continue;
     }
+    ExactSum& sum = sums[static_cast<size_t>(at)];
+    int64_t add = 0;
+    if (sum.exact && ShortDecimal(e.Line->Stueck, add) && sum.Add(add)) {
+      m->Ref.Number.append(1, ' ').append(e.Ref.Number);
+      continue;
+    }
+    if (sum.exact && sum.changed) m->Line->Stueck = sum.Text();
+    sum.exact = false;
+    AddStepByStep(*m, e);
   }
+  for (size_t i = 0; i < sums.size(); ++i)
+    if (sums[i].exact && sums[i].changed)
+      merged.Entry(static_cast<int>(i)).Line->Stueck = sums[i].Text();
   // Reference positions invoiced by less than their quantity: the rest is missing.
   for (int i = 0; i < source.Count(); ++i) {
     LineEntry& s = source.Entry(i);

@@ -172,13 +172,35 @@ TEST(LineStorage, IndexedSearchEqualsPlainWalk) {
   const std::vector<std::string> descs = {"",           "",       " ",     "Kabel", "kabel",
                                           "Ka bel",     "KABEL ", "\xD6l", "\xF6L", "Schraube M4",
                                           "schraubem4", "x"};
+  // Short decimals (added exactly), sums that cancel, and texts read the ordinary way.
+  const std::vector<std::string> quantities = {"1",
+                                               "2,5",
+                                               "0,1",
+                                               "0.2",
+                                               "-0,3",
+                                               " 4 ",
+                                               "1,2345",
+                                               "1e2",
+                                               "x",
+                                               "",
+                                               "-0",
+                                               "999999999999,999",
+                                               "0,001",
+                                               "5.",
+                                               "1.234,5",
+                                               "-123456789012,344",
+                                               "1234,567",
+                                               "+7,25",
+                                               "123456789012,345"};
   std::mt19937 rng(12345);
   auto pick = [&](const std::vector<std::string>& v) { return v[rng() % v.size()]; };
   for (int round = 0; round < 200; ++round) {
     Views fast, plain;
     const int ns = static_cast<int>(rng() % 30), ni = static_cast<int>(rng() % 40);
     for (int i = 0; i < ni; ++i) {
-      auto l = MakeLine(pick(descs), std::to_string(rng() % 5) + "," + std::to_string(rng() % 10),
+      auto l = MakeLine(pick(descs),
+                        rng() % 2 ? pick(quantities)
+                                  : std::to_string(rng() % 5) + "," + std::to_string(rng() % 10),
                         pick(numbers));
       fast.invoiced.Add(Doc("R" + std::to_string(i)), std::make_unique<TDataGridLine>(*l));
       plain.invoiced.Add(Doc("R" + std::to_string(i)), std::move(l));
