@@ -24,12 +24,12 @@ int Report(const std::string& file, std::ostream& err) {
 }
 
 // The child: one report run, then "<peak bytes above the start>" on descriptor `fd`.
-int PeakChild(const std::string& file, int fd) {
+int PeakChild(const std::string& file, dz::NativeHandle fd) {
   const size_t before = bench::ResidentBytes();
   std::ostringstream err;
   if (Report(file, err) != 0) return 1;
   const size_t peak = bench::PeakResidentBytes();
-  dz::WriteAndCloseDescriptor(fd, std::to_string(peak > before ? peak - before : 0) + "\n");
+  dz::WriteAndCloseHandle(fd, std::to_string(peak > before ? peak - before : 0) + "\n");
   return 0;
 }
 
@@ -38,10 +38,11 @@ size_t PeakOfAReportRun(const char* self, const std::string& file) {
   dz::Pipe result;
   dz::ChildProcess child;
   dz::ChildProcess::Options o;
-  o.descriptors = {{result.WriteEnd(), 3}};
+  o.inherit = {result.WriteEnd()};
   o.quiet = true;
   std::string error, line;
-  if (!child.Start(self, {"--peak-child", file, "3"}, o, &error)) return 0;
+  if (!child.Start(self, {"--peak-child", file, dz::HandleText(result.WriteEnd())}, o, &error))
+    return 0;
   result.CloseWrite();
   const bool got = result.ReadLine(line, 60000);
   if (!child.Wait(60000)) child.Kill();
@@ -51,8 +52,9 @@ size_t PeakOfAReportRun(const char* self, const std::string& file) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc == 4 && std::string(argv[1]) == "--peak-child")
-    return PeakChild(argv[2], std::atoi(argv[3]));
+  dz::NativeHandle peakHandle = dz::kNoHandle;
+  if (argc == 4 && std::string(argv[1]) == "--peak-child" && dz::ParseHandle(argv[3], peakHandle))
+    return PeakChild(argv[2], peakHandle);
   constexpr int kRounds = 5;
   bench::RunSample sample;
   if (!sample.Start("bench-report")) return 1;
