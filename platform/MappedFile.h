@@ -33,7 +33,7 @@ class MappedFile {
  private:
   bool open_ = false;
   NativeHandle file_ = kNoHandle;
-  NativeHandle mapping_ = kNoHandle;  // Windows only: the file-mapping object
+  [[maybe_unused]] NativeHandle mapping_ = kNoHandle;  // Windows only: the file-mapping object
   const uint8_t* data_ = nullptr;
   size_t size_ = 0;
 };
