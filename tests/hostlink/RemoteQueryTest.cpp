@@ -36,6 +36,14 @@ struct HostReply {
   bool makeFifo = false;  // a result that exists but cannot be read
 };
 
+// A path written with "/" in this system's form: its delimiter, and a path from the root on
+// the working folder's drive where there are drives.
+std::string Native(std::string path) {
+  for (char& c : path)
+    if (c == '/') c = PathDelim;
+  return path.empty() || path[0] != PathDelim ? path : AbsolutePath(path);
+}
+
 class RemoteQuery : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -44,7 +52,7 @@ class RemoteQuery : public ::testing::Test {
   }
 
   // Starts the host; it answers "DBPATH" with `dbPath` and "ANYQUERY" with `reply`.
-  void StartHost(HostReply reply, std::string dbPath = "/daten/db") {
+  void StartHost(HostReply reply, std::string dbPath = Native("/daten/db")) {
     auto state = state_;
     server_ = std::make_unique<ScriptedServer>(
         "Host",
@@ -100,8 +108,9 @@ TEST_F(RemoteQuery, DeliversTheRecordsAndRemovesTheFile) {
   // Folder with its delimiter, the SQL unchanged, the format, a file in MVTempDir named
   // by the hash: decimal, at most 9 digits, no extension.
   const std::string path = ResultPath();
-  EXPECT_EQ(QueryData(),
-            "/daten/db/\x08SELECT ID,Name FROM Auftraege where ID in (7,300)\x08vds\x08" + path);
+  EXPECT_EQ(QueryData(), Native("/daten/db/") +
+                             "\x08SELECT ID,Name FROM Auftraege where ID in (7,300)\x08vds\x08" +
+                             path);
   ASSERT_EQ(path.rfind(MVTempDir(), 0), 0u) << path;
   const std::string name = path.substr(MVTempDir().size());
   EXPECT_FALSE(name.empty());
@@ -140,9 +149,9 @@ TEST_F(RemoteQuery, GivenFolderIsSentAbsoluteWithItsDelimiter) {
   struct {
     std::string folder, sent;
   } cases[] = {
-      {"/daten/mand1", "/daten/mand1/"},
-      {"/daten/mand1/", "/daten/mand1/"},
-      {"rel/db", cwd.substr(0, cwd.size() - 1) + "rel/db/"},
+      {Native("/daten/mand1"), Native("/daten/mand1/")},
+      {Native("/daten/mand1/"), Native("/daten/mand1/")},
+      {Native("rel/db"), cwd.substr(0, cwd.size() - 1) + Native("rel/db/")},
   };
   for (const auto& c : cases) {
     std::string error;
