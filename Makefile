@@ -8,7 +8,7 @@ PACKAGES := cmake ninja-build g++ clang libclang-rt-14-dev clang-format pkg-conf
             xvfb xauth
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps build demo test test-asan fuzz-corpus ci format screenshot bench clean
+.PHONY: all deps build demo test test-asan test-windows fuzz-corpus ci format screenshot bench clean
 
 all: build
 
@@ -45,7 +45,12 @@ test-asan: deps build-asan/build.ninja
 	cd build-asan && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
 	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j $(JOBS)
 
-ci: test test-asan
+# Everything without the toolkit cross-built for 64-bit Windows into build-win/ and tested
+# under Wine, then the Windows report compared with the Linux build's (hence `build`).
+test-windows: build
+	JOBS=$(JOBS) ./tools/windows/test.sh
+
+ci: test test-asan test-windows
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
@@ -57,4 +62,4 @@ bench: build
 	@for b in build/bin/bench_*; do echo "== $$b"; $$b || exit 1; done
 
 clean:
-	rm -rf build build-asan
+	rm -rf build build-asan build-win

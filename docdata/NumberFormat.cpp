@@ -1,7 +1,10 @@
 #include "docdata/NumberFormat.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 
@@ -204,30 +207,37 @@ bool TextToFloat(std::string_view text, long double& out, char decimalSeparator)
     return true;
   }
 
+  // Everything else goes through strtold, which is correctly rounded on every library we
+  // build with (std::from_chars for long double is not on every one). The text handed over
+  // is digits and an exponent only: no decimal point, so the C locale (which the toolkit
+  // sets from the environment) cannot change what is read.
   std::string buf;
   if (neg) buf += '-';
   buf.append(text.substr(intStart, nint));
-  if (nint == 0) buf += '0';
-  if (nfrac > 0) {
-    buf += '.';
-    buf.append(text.substr(fracStart, nfrac));
-  }
+  buf.append(text.substr(fracStart, nfrac));
+  int64_t exponent = 0;
   if (expEnd > expStart) {
-    buf += 'e';
-    buf.append(text.substr(expStart, expEnd - expStart));
+    size_t k = expStart;
+    const bool negExp = text[k] == '-';
+    if (text[k] == '+' || text[k] == '-') ++k;
+    // Saturates far beyond any representable power, however many digits are written.
+    for (; k < expEnd; ++k)
+      exponent = std::min<int64_t>(exponent * 10 + (text[k] - '0'), 1000000000);
+    if (negExp) exponent = -exponent;
   }
-  long double v = 0;
-  auto r = std::from_chars(buf.data(), buf.data() + buf.size(), v);
-  if (r.ec == std::errc::result_out_of_range) {
+  exponent -= static_cast<int64_t>(nfrac);
+  buf += 'e';
+  buf += std::to_string(exponent);
+  errno = 0;
+  char* end = nullptr;
+  const long double v = std::strtold(buf.c_str(), &end);
+  if (end != buf.c_str() + buf.size()) return false;
+  if (errno == ERANGE) {
     // Underflow reads as 0, overflow is no number.
-    auto epos = buf.find('e');
-    if (epos != std::string::npos && buf[epos + 1] == '-') {
-      out = neg ? -0.0L : 0.0L;
-      return true;
-    }
-    return false;
+    if (std::fabs(v) > 1.0L) return false;
+    out = neg ? -0.0L : 0.0L;
+    return true;
   }
-  if (r.ec != std::errc() || r.ptr != buf.data() + buf.size()) return false;
   out = v;
   return true;
 }

@@ -60,10 +60,27 @@ struct NumberCase {
 
 TEST(Numbers, TextToFloatWithCommaSeparator) {
   const NumberCase cases[] = {
-      {"1,5", true, 1.5L}, {" -2,25 ", true, -2.25L}, {"3", true, 3},   {"1.5", false, 0},
-      {"", false, 0},      {",", false, 0},           {"5,", true, 5},  {",5", true, 0.5L},
-      {"1E3", true, 1000}, {"1,234,5", false, 0},     {"1e", false, 0}, {"abc", false, 0},
-      {"+7", true, 7},     {"1 2", false, 0},
+      {"1,5", true, 1.5L},
+      {" -2,25 ", true, -2.25L},
+      {"3", true, 3},
+      {"1.5", false, 0},
+      {"", false, 0},
+      {",", false, 0},
+      {"5,", true, 5},
+      {",5", true, 0.5L},
+      {"1E3", true, 1000},
+      {"1,234,5", false, 0},
+      {"1e", false, 0},
+      {"abc", false, 0},
+      {"+7", true, 7},
+      {"1 2", false, 0},
+      // The general path (an exponent or more than 19 digits) rounds correctly, and an
+      // exponent too long for any integer reads as overflow or underflow.
+      {"0,1e0", true, 0.1L},
+      {"1,7976931348623157e308", true, 1.7976931348623157e308L},
+      {"12345678901234567890,5", true, 12345678901234567890.5L},
+      {"1e99999999999999999999", false, 0},
+      {"-1e-99999999999999999999", true, -0.0L},
   };
   for (const auto& c : cases) {
     long double v = -1;

@@ -203,6 +203,33 @@ TEST_F(RunReport, TheSampleShowsWhatIsNotInvoicedYet) {
   EXPECT_NE(text.out.find("Summe"), std::string::npos);
 }
 
+// German user names put umlauts into the temp folder, and so into the host's shared folder,
+// its pipes, the files it hands over and the database folder.
+TEST_F(RunReport, UmlautsInTheTempAndDatabaseFolders) {
+  const std::string temp = temp_.path() + "J\xFCrgen Wei\xDF" + PathDelim;
+  const std::string folder = temp + "Auftr\xE4ge \xD6\xF6\xDC\xFC\xDF";
+  ASSERT_TRUE(MakeFolders(temp));
+  // The fixture's temp folder puts the previous value back at the end.
+  ASSERT_TRUE(SetEnvironmentValue(TempFolderVariable(), temp));
+  std::ostringstream out, err;
+  ASSERT_EQ(SeedCommand({"--dir", folder}, out, err), 0) << err.str();
+  HostsimOptions o;
+  o.dir = folder;
+  host_ = std::make_unique<HostsimProcess>(o);
+
+  Outcome r = Report();
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.Text("error"), "");
+  EXPECT_EQ(r.Text("caption"),
+            "Rechnung RE-2024-0305 B\xE4"
+            "ckerei Sch\xE4"
+            "fer GmbH & Co. KG in " +
+                folder + PathDelim);
+  EXPECT_EQ(r.Lines(0).Count(), 12u);
+  EXPECT_EQ(MVTempDir(), temp + "MVTempDir" + PathDelim);
+  EXPECT_EQ(LeftInTempDir(), std::vector<std::string>{});
+}
+
 // Cases that end in a message, or early without one, by the links of the open document.
 TEST_F(RunReport, LinksDecideTheReferenceDocument) {
   struct Case {
@@ -495,11 +522,10 @@ TEST_F(RunReport, TheDemoRunsTheProgramAsItsChild) {
   ChildProcess::Options o;
   o.standardOutput = out.WriteEnd();
   std::string error;
-  ASSERT_TRUE(
-      demo.Start(HostsimProcess::ProgramPath(),
-                 {"demo", "--", std::string(DIRI_BIN_DIR) + "/dirivararez" + ProgramSuffix(),
-                  "--report", "--format", "json"},
-                 o, &error))
+  ASSERT_TRUE(demo.Start(HostsimProcess::ProgramPath(),
+                         {"demo", "--", ProgramDir() + "dirivararez" + ProgramSuffix(), "--report",
+                          "--format", "json"},
+                         o, &error))
       << error;
   out.CloseWrite();
   std::string json, line;

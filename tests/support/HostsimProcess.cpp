@@ -7,7 +7,8 @@
 namespace dz::test {
 
 std::string HostsimProcess::ProgramPath() {
-  return std::string(DIRI_BIN_DIR) + "/hostsim" + ProgramSuffix();
+  // Beside the test program, so that the path is one the system under test can open.
+  return ProgramDir() + "hostsim" + ProgramSuffix();
 }
 
 HostsimProcess::HostsimProcess(const HostsimOptions& o) : name_(o.name) {

@@ -44,7 +44,7 @@ class HostsimProcess {
   int Pid() const { return process_.Pid(); }
   const std::string& Name() const { return name_; }
 
-  // build/bin/hostsim (hostsim.exe) of this build tree.
+  // The hostsim program of this build tree, beside the test programs.
   static std::string ProgramPath();
 
  private:

@@ -3,9 +3,10 @@
 #include <string>
 #include <vector>
 
+#include "platform/Console.h"
 #include "tools/hostsim/HostsimMain.h"
 
 int main(int argc, char** argv) {
-  std::vector<std::string> args(argv + 1, argv + argc);
+  std::vector<std::string> args = dz::ProgramArguments(argc, argv);
   return dz::hostsim::HostsimMain(args, std::cout, std::cerr);
 }

@@ -1,0 +1,20 @@
+#pragma once
+// What a command-line program gets from the system at start: its arguments and its
+// standard output. Nothing here throws.
+
+#include <string>
+#include <vector>
+
+namespace dz {
+
+// Makes standard output carry bytes as they are written: the Windows C runtime would turn
+// every line feed into CR LF, and a report must be the same bytes on every system. Call it
+// before anything is written to standard output.
+void SetBinaryStdout();
+
+// The program's arguments without the program name, as Windows-1252 text. On Windows they
+// are read as UTF-16 from the system, since `argv` there is in the ANSI code page, which need
+// not be Windows-1252; elsewhere `argv` holds them as they are.
+std::vector<std::string> ProgramArguments(int argc, char** argv);
+
+}  // namespace dz
