@@ -86,6 +86,10 @@ std::string MakeUniqueFolder(const std::string& parent, const std::string& prefi
 // Removes a folder with everything in it; false when something stayed.
 bool RemoveFolderTree(const std::string& path);
 
+// Grants every user full access to an existing folder: how tests make a folder that is not
+// private. False when the system refused.
+bool OpenFolderToEveryone(const std::string& path);
+
 // True where named FIFOs exist in the file system (they do not on Windows), and making
 // one (false where there are none).
 bool PlatformHasFifos();

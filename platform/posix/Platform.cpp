@@ -184,6 +184,10 @@ bool RemoveFolderTree(const std::string& path) {
   return !ec;
 }
 
+bool OpenFolderToEveryone(const std::string& path) {
+  return chmod(path.c_str(), 0777) == 0;
+}
+
 bool PlatformHasFifos() {
   return true;
 }

@@ -328,6 +328,21 @@ bool RemoveFolderTree(const std::string& path) {
   return DeleteFileW(WidePath(dir).c_str()) != FALSE;
 }
 
+bool OpenFolderToEveryone(const std::string& path) {
+  // "WD" is Everyone; the folder keeps its owner.
+  win::SecurityDescriptor sd(L"D:(A;OICI;FA;;;WD)");
+  if (!sd.Valid()) return false;
+  BOOL present = FALSE, defaulted = FALSE;
+  PACL dacl = nullptr;
+  if (!GetSecurityDescriptorDacl(sd.Attributes()->lpSecurityDescriptor, &present, &dacl,
+                                 &defaulted))
+    return false;
+  std::wstring w = WidePath(path);
+  while (w.size() > 3 && w.back() == L'\\') w.pop_back();
+  return SetNamedSecurityInfoW(w.data(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                               nullptr, dacl, nullptr) == ERROR_SUCCESS;
+}
+
 bool PlatformHasFifos() {
   return false;
 }
