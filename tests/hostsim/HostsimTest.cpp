@@ -104,7 +104,7 @@ TEST_F(Hostsim, GetJsonHandsOutFreshCopies) {
   const std::string second = Ask("Doc", "GETJSON");
   EXPECT_NE(first, second);
   for (const std::string& path : {first, second}) {
-    EXPECT_EQ(fs::path(path).parent_path().string() + "/", MVTempDir());
+    EXPECT_EQ(fs::path(path).parent_path().string() + PathDelim, MVTempDir());
     EXPECT_EQ(fs::path(path).extension(), ".json");
     std::string text;
     ASSERT_TRUE(ReadWholeFile(path, text));
