@@ -86,9 +86,10 @@ std::string MakeUniqueFolder(const std::string& parent, const std::string& prefi
 // Removes a folder with everything in it; false when something stayed.
 bool RemoveFolderTree(const std::string& path);
 
-// Grants every user full access to an existing folder: how tests make a folder that is not
-// private. False when the system refused.
-bool OpenFolderToEveryone(const std::string& path);
+// Grants other users write access to an existing folder: how tests make a folder that is
+// not private. `everyone` false grants it to a group only (the folder's group here, the
+// local users on Windows). False when the system refused.
+bool OpenFolderToOthers(const std::string& path, bool everyone);
 
 // True where named FIFOs exist in the file system (they do not on Windows), and making
 // one (false where there are none).

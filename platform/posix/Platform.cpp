@@ -184,8 +184,8 @@ bool RemoveFolderTree(const std::string& path) {
   return !ec;
 }
 
-bool OpenFolderToEveryone(const std::string& path) {
-  return chmod(path.c_str(), 0777) == 0;
+bool OpenFolderToOthers(const std::string& path, bool everyone) {
+  return chmod(path.c_str(), everyone ? 0703 : 0770) == 0;
 }
 
 bool PlatformHasFifos() {

@@ -328,9 +328,9 @@ bool RemoveFolderTree(const std::string& path) {
   return DeleteFileW(WidePath(dir).c_str()) != FALSE;
 }
 
-bool OpenFolderToEveryone(const std::string& path) {
-  // "WD" is Everyone; the folder keeps its owner.
-  win::SecurityDescriptor sd(L"D:(A;OICI;FA;;;WD)");
+bool OpenFolderToOthers(const std::string& path, bool everyone) {
+  // "WD" is Everyone, "BU" the local users; the folder keeps its owner.
+  win::SecurityDescriptor sd(everyone ? L"D:(A;OICI;FA;;;WD)" : L"D:(A;OICI;FA;;;BU)");
   if (!sd.Valid()) return false;
   BOOL present = FALSE, defaulted = FALSE;
   PACL dacl = nullptr;
