@@ -69,6 +69,10 @@ bool RemoveFile(const std::string& path);
 // Creates the folder and every missing parent; true when it exists afterwards.
 bool MakeFolders(const std::string& path);
 
+// The path for libraries that take UTF-8 file names on Windows (the database engine): there
+// it is converted from Windows-1252, here the bytes stay as they are.
+std::string Utf8ApiPath(const std::string& path);
+
 // Makes a path absolute against the working folder (no link resolution).
 std::string AbsolutePath(const std::string& path);
 

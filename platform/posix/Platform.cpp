@@ -149,6 +149,10 @@ bool RemoveFile(const std::string& path) {
   return unlink(path.c_str()) == 0;
 }
 
+std::string Utf8ApiPath(const std::string& path) {
+  return path;
+}
+
 std::string AbsolutePath(const std::string& path) {
   if (path.empty() || path[0] == '/') return path;
   char buf[4096];

@@ -1,5 +1,6 @@
 #include "platform/Platform.h"
 
+#include "platform/Cp1252Codec.h"
 #include "platform/win32/WinUtil.h"
 // The headers below need windows.h first.
 #include <aclapi.h>
@@ -254,6 +255,23 @@ bool MakeFolders(const std::string& path) {
   if (!CreateDirectoryW(WidePath(p).c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
     return false;
   return IsDirectory(p);
+}
+
+std::string Utf8ApiPath(const std::string& path) {
+  std::string out;
+  for (char16_t c : Cp1252ToUtf16(path)) {
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+    } else if (c < 0x800) {
+      out += static_cast<char>(0xC0 | (c >> 6));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+      out += static_cast<char>(0xE0 | (c >> 12));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  return out;
 }
 
 std::string AbsolutePath(const std::string& path) {
