@@ -21,7 +21,6 @@
 #include "hostlink/HostCommands.h"
 #include "output/Report.h"
 #include "platform/ChildProcess.h"
-#include "platform/LibraryPath.h"
 #include "platform/Platform.h"
 #include "tools/hostsim/DocumentDatabase.h"
 #include "tools/hostsim/SampleData.h"
@@ -52,7 +51,7 @@ struct CountingBuffer : std::streambuf {
 // The floor: what any reconciliation has to do at least, in the same process.
 size_t ReadAndInflate(const std::string& folder, const std::string& sql) {
   sqlite3* db = nullptr;
-  sqlite3_open_v2(LibraryPath(hostsim::DocumentDatabase::FileOf(folder)).c_str(), &db,
+  sqlite3_open_v2(Utf8ApiPath(hostsim::DocumentDatabase::FileOf(folder)).c_str(), &db,
                   SQLITE_OPEN_READONLY, nullptr);
   sqlite3_stmt* st = nullptr;
   sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr);

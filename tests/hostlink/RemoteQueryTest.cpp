@@ -36,14 +36,6 @@ struct HostReply {
   bool makeFifo = false;  // a result that exists but cannot be read
 };
 
-// A path written with "/" in this system's form: its delimiter, and a path from the root on
-// the working folder's drive where there are drives.
-std::string Native(std::string path) {
-  for (char& c : path)
-    if (c == '/') c = PathDelim;
-  return path.empty() || path[0] != PathDelim ? path : AbsolutePath(path);
-}
-
 class RemoteQuery : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -52,7 +44,7 @@ class RemoteQuery : public ::testing::Test {
   }
 
   // Starts the host; it answers "DBPATH" with `dbPath` and "ANYQUERY" with `reply`.
-  void StartHost(HostReply reply, std::string dbPath = Native("/daten/db")) {
+  void StartHost(HostReply reply, std::string dbPath = "/daten/db") {
     auto state = state_;
     server_ = std::make_unique<ScriptedServer>(
         "Host",
@@ -108,7 +100,7 @@ TEST_F(RemoteQuery, DeliversTheRecordsAndRemovesTheFile) {
   // Folder with its delimiter, the SQL unchanged, the format, a file in MVTempDir named
   // by the hash: decimal, at most 9 digits, no extension.
   const std::string path = ResultPath();
-  EXPECT_EQ(QueryData(), Native("/daten/db/") +
+  EXPECT_EQ(QueryData(), AbsolutePath("/daten/db") + PathDelim +
                              "\x08SELECT ID,Name FROM Auftraege where ID in (7,300)\x08vds\x08" +
                              path);
   ASSERT_EQ(path.rfind(MVTempDir(), 0), 0u) << path;
@@ -146,12 +138,15 @@ TEST_F(RemoteQuery, EachResultFileHasAFreshName) {
 TEST_F(RemoteQuery, GivenFolderIsSentAbsoluteWithItsDelimiter) {
   StartHost({true, "", ""});
   const std::string cwd = AbsolutePath("x");
+  // "/daten/mand1" here; on Windows the working folder's drive goes in front.
+  const std::string root = AbsolutePath(std::string(1, PathDelim) + "daten" + PathDelim + "mand1");
+  const std::string rel = std::string("rel") + PathDelim + "db";
   struct {
     std::string folder, sent;
   } cases[] = {
-      {Native("/daten/mand1"), Native("/daten/mand1/")},
-      {Native("/daten/mand1/"), Native("/daten/mand1/")},
-      {Native("rel/db"), cwd.substr(0, cwd.size() - 1) + Native("rel/db/")},
+      {root, root + PathDelim},
+      {root + PathDelim, root + PathDelim},
+      {rel, cwd.substr(0, cwd.size() - 1) + rel + PathDelim},
   };
   for (const auto& c : cases) {
     std::string error;

@@ -69,7 +69,7 @@ TEST(Platform, PrivateFolders) {
   const std::string mine = dir.path() + "mine";
   EXPECT_TRUE(EnsurePrivateDir(mine));
   EXPECT_TRUE(EnsurePrivateDir(mine));  // an existing private folder is accepted again
-  ASSERT_TRUE(OpenFolderToEveryone(mine));
+  ASSERT_TRUE(OpenFolderToOthers(mine, true));
   EXPECT_FALSE(EnsurePrivateDir(mine));
   ASSERT_TRUE(WriteWholeFile(dir.path() + "file", "x"));
   EXPECT_FALSE(EnsurePrivateDir(dir.path() + "file"));
