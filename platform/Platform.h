@@ -69,6 +69,10 @@ bool RemoveFile(const std::string& path);
 // Creates the folder and every missing parent; true when it exists afterwards.
 bool MakeFolders(const std::string& path);
 
+// The path for libraries that take UTF-8 file names on Windows (the database engine): there
+// it is converted from Windows-1252, here the bytes stay as they are.
+std::string Utf8ApiPath(const std::string& path);
+
 // Makes a path absolute against the working folder (no link resolution).
 std::string AbsolutePath(const std::string& path);
 
@@ -85,6 +89,11 @@ std::string MakeUniqueFolder(const std::string& parent, const std::string& prefi
 
 // Removes a folder with everything in it; false when something stayed.
 bool RemoveFolderTree(const std::string& path);
+
+// Grants other users write access to an existing folder: how tests make a folder that is
+// not private. `everyone` false grants it to a group only (the folder's group here, the
+// local users on Windows). False when the system refused.
+bool OpenFolderToOthers(const std::string& path, bool everyone);
 
 // True where named FIFOs exist in the file system (they do not on Windows), and making
 // one (false where there are none).

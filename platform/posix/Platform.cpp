@@ -149,6 +149,10 @@ bool RemoveFile(const std::string& path) {
   return unlink(path.c_str()) == 0;
 }
 
+std::string Utf8ApiPath(const std::string& path) {
+  return path;
+}
+
 std::string AbsolutePath(const std::string& path) {
   if (path.empty() || path[0] == '/') return path;
   char buf[4096];
@@ -182,6 +186,10 @@ bool RemoveFolderTree(const std::string& path) {
   std::error_code ec;
   std::filesystem::remove_all(path, ec);
   return !ec;
+}
+
+bool OpenFolderToOthers(const std::string& path, bool everyone) {
+  return chmod(path.c_str(), everyone ? 0703 : 0770) == 0;
 }
 
 bool PlatformHasFifos() {

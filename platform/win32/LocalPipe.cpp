@@ -278,6 +278,12 @@ bool PipeListener::Listen(const std::string& serverName, int backlog, std::strin
   state_->security = std::make_unique<win::SecurityDescriptor>(L"D:P(A;;GA;;;" + user + L")");
   if (!state_->security->Valid()) return fail("cannot build the pipe's security descriptor");
   state_->name = win::Wide(LocalPipeName(serverName));
+  // A name with any instance, free or busy, is served already. The first-instance flag
+  // below closes the gap between this look and the creation on Windows; Wine does not
+  // refuse a second first instance of a pipe with unlimited instances, so the look is
+  // what keeps two servers apart there.
+  if (WaitNamedPipeW(state_->name.c_str(), 1) || GetLastError() != ERROR_FILE_NOT_FOUND)
+    return fail("a server is already listening at " + LocalPipeName(serverName));
   // One wait covers every waiting instance, the wake-up and the stop event.
   const int count = std::clamp(backlog, 1, MAXIMUM_WAIT_OBJECTS - 4);
   for (int i = 0; i < count; ++i) {

@@ -1,5 +1,6 @@
 #include "platform/Platform.h"
 
+#include "platform/Cp1252Codec.h"
 #include "platform/win32/WinUtil.h"
 // The headers below need windows.h first.
 #include <aclapi.h>
@@ -256,6 +257,23 @@ bool MakeFolders(const std::string& path) {
   return IsDirectory(p);
 }
 
+std::string Utf8ApiPath(const std::string& path) {
+  std::string out;
+  for (char16_t c : Cp1252ToUtf16(path)) {
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+    } else if (c < 0x800) {
+      out += static_cast<char>(0xC0 | (c >> 6));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+      out += static_cast<char>(0xE0 | (c >> 12));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  return out;
+}
+
 std::string AbsolutePath(const std::string& path) {
   if (path.empty()) return path;
   // Drive-letter paths ("C:\...") and network paths ("\\server\...") are absolute already.
@@ -326,6 +344,21 @@ bool RemoveFolderTree(const std::string& path) {
   if (a & FILE_ATTRIBUTE_READONLY)
     SetFileAttributesW(WidePath(dir).c_str(), a & ~FILE_ATTRIBUTE_READONLY);
   return DeleteFileW(WidePath(dir).c_str()) != FALSE;
+}
+
+bool OpenFolderToOthers(const std::string& path, bool everyone) {
+  // "WD" is Everyone, "BU" the local users; the folder keeps its owner.
+  win::SecurityDescriptor sd(everyone ? L"D:(A;OICI;FA;;;WD)" : L"D:(A;OICI;FA;;;BU)");
+  if (!sd.Valid()) return false;
+  BOOL present = FALSE, defaulted = FALSE;
+  PACL dacl = nullptr;
+  if (!GetSecurityDescriptorDacl(sd.Attributes()->lpSecurityDescriptor, &present, &dacl,
+                                 &defaulted))
+    return false;
+  std::wstring w = WidePath(path);
+  while (w.size() > 3 && w.back() == L'\\') w.pop_back();
+  return SetNamedSecurityInfoW(w.data(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                               nullptr, dacl, nullptr) == ERROR_SUCCESS;
 }
 
 bool PlatformHasFifos() {

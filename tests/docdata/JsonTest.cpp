@@ -338,8 +338,9 @@ TEST(JsonFile, ReraiseAndSelfBackup) {
   j.LoadFromFile(dir.path(), true, false);
   EXPECT_EQ(Render(j), "empty");
 
-  EXPECT_EQ(JsonBackupPath("/x/doc.json"), "/x/doc.~json");
-  EXPECT_EQ(JsonBackupPath("/x.d/doc"), "/x.d/doc.~json");
+  const std::string d(1, PathDelim);
+  EXPECT_EQ(JsonBackupPath(d + "x" + d + "doc.json"), d + "x" + d + "doc.~json");
+  EXPECT_EQ(JsonBackupPath(d + "x.d" + d + "doc"), d + "x.d" + d + "doc.~json");
   EXPECT_EQ(JsonBackupPath("doc.a.b"), "doc.a.~json");
 }
 

@@ -100,8 +100,9 @@ TEST_F(RemoteQuery, DeliversTheRecordsAndRemovesTheFile) {
   // Folder with its delimiter, the SQL unchanged, the format, a file in MVTempDir named
   // by the hash: decimal, at most 9 digits, no extension.
   const std::string path = ResultPath();
-  EXPECT_EQ(QueryData(),
-            "/daten/db/\x08SELECT ID,Name FROM Auftraege where ID in (7,300)\x08vds\x08" + path);
+  EXPECT_EQ(QueryData(), AbsolutePath("/daten/db") + PathDelim +
+                             "\x08SELECT ID,Name FROM Auftraege where ID in (7,300)\x08vds\x08" +
+                             path);
   ASSERT_EQ(path.rfind(MVTempDir(), 0), 0u) << path;
   const std::string name = path.substr(MVTempDir().size());
   EXPECT_FALSE(name.empty());
@@ -137,12 +138,15 @@ TEST_F(RemoteQuery, EachResultFileHasAFreshName) {
 TEST_F(RemoteQuery, GivenFolderIsSentAbsoluteWithItsDelimiter) {
   StartHost({true, "", ""});
   const std::string cwd = AbsolutePath("x");
+  // "/daten/mand1" here; on Windows the working folder's drive goes in front.
+  const std::string root = AbsolutePath(std::string(1, PathDelim) + "daten" + PathDelim + "mand1");
+  const std::string rel = std::string("rel") + PathDelim + "db";
   struct {
     std::string folder, sent;
   } cases[] = {
-      {"/daten/mand1", "/daten/mand1/"},
-      {"/daten/mand1/", "/daten/mand1/"},
-      {"rel/db", cwd.substr(0, cwd.size() - 1) + "rel/db/"},
+      {root, root + PathDelim},
+      {root + PathDelim, root + PathDelim},
+      {rel, cwd.substr(0, cwd.size() - 1) + rel + PathDelim},
   };
   for (const auto& c : cases) {
     std::string error;

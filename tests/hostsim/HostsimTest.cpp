@@ -104,7 +104,7 @@ TEST_F(Hostsim, GetJsonHandsOutFreshCopies) {
   const std::string second = Ask("Doc", "GETJSON");
   EXPECT_NE(first, second);
   for (const std::string& path : {first, second}) {
-    EXPECT_EQ(fs::path(path).parent_path().string() + "/", MVTempDir());
+    EXPECT_EQ(fs::path(path).parent_path().string() + PathDelim, MVTempDir());
     EXPECT_EQ(fs::path(path).extension(), ".json");
     std::string text;
     ASSERT_TRUE(ReadWholeFile(path, text));
@@ -206,13 +206,15 @@ TEST_F(Hostsim, SeveralRequestsOnOneConnectionAndAClientThatVanishes) {
 TEST(HostsimOptions, CommandLine) {
   ServeOptions o;
   std::string error;
-  ASSERT_TRUE(ParseServeOptions({"--name", "X", "--dir", "/daten/db/", "--canpost", "0",
+  // An absolute folder on this system ("/daten/db", or on the working folder's drive).
+  const std::string dir = AbsolutePath(std::string(1, PathDelim)) + "daten" + PathDelim + "db";
+  ASSERT_TRUE(ParseServeOptions({"--name", "X", "--dir", dir + PathDelim, "--canpost", "0",
                                  "--metrics", "1,2", "--default", "--process-id", "12"},
                                 o, &error))
       << error;
   EXPECT_EQ(o.server.name, "X");
-  EXPECT_EQ(o.server.databaseDir, "/daten/db");
-  EXPECT_EQ(o.server.documentFile, "/daten/db/open-document.json");
+  EXPECT_EQ(o.server.databaseDir, dir);
+  EXPECT_EQ(o.server.documentFile, dir + PathDelim + "open-document.json");
   EXPECT_EQ(o.server.canPost, "0");
   EXPECT_EQ(o.server.metrics, "1,2");
   EXPECT_TRUE(o.server.registerAsDefault);

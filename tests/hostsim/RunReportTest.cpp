@@ -160,7 +160,7 @@ TEST_F(RunReport, TheSampleShowsWhatIsNotInvoicedYet) {
             "Rechnung RE-2024-0305 B\xE4"
             "ckerei Sch\xE4"
             "fer GmbH & Co. KG in " +
-                Folder() + "/");
+                Folder() + PathDelim);
   EXPECT_EQ(r.Text("error"), "");
   EXPECT_EQ(r.Text("systemUid"), "MV-7F3A-2291-0C44");
   ASSERT_EQ(r.Sections().Count(), 4u);
@@ -410,12 +410,14 @@ TEST_F(RunReport, TheDatabaseFolderAnswer) {
   // The working folder holds a file of the same name: an empty answer reads that one.
   const std::string work = temp_.path() + "work";
   fs::create_directories(work);
-  ASSERT_TRUE(WriteWholeFile(work + "/SYS.UID", "RELATIVE"));
+  ASSERT_TRUE(WriteWholeFile(work + PathDelim + "SYS.UID", "RELATIVE"));
   const std::vector<Case> cases = {
-      {{}, Folder() + "/", "ABC\r\nDEF\r\n"},
-      {{"--answer", "DBPATH=" + Folder() + "/"}, Folder() + "/", "ABC\r\nDEF\r\n"},
+      {{}, Folder() + PathDelim, "ABC\r\nDEF\r\n"},
+      {{"--answer", "DBPATH=" + Folder() + PathDelim}, Folder() + PathDelim, "ABC\r\nDEF\r\n"},
       {{"--answer", "DBPATH="}, "", "RELATIVE"},
-      {{"--answer", "DBPATH=" + temp_.path() + "nowhere"}, temp_.path() + "nowhere/", ""},
+      {{"--answer", "DBPATH=" + temp_.path() + "nowhere"},
+       temp_.path() + "nowhere" + PathDelim,
+       ""},
   };
   const fs::path before = fs::current_path();
   fs::current_path(work);
@@ -439,7 +441,7 @@ TEST_F(RunReport, TheDocumentFileIsRemovedAfterEveryRun) {
   Outcome r = Report();
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_EQ(r.Text("error"), kNoLinksMessage);
-  EXPECT_EQ(r.Text("caption"), "Rechnung RE-9 Muster GmbH in " + Folder() + "/");
+  EXPECT_EQ(r.Text("caption"), "Rechnung RE-9 Muster GmbH in " + Folder() + PathDelim);
   EXPECT_EQ(LeftInTempDir(), std::vector<std::string>{});
   host_.reset();
 
@@ -645,9 +647,10 @@ TEST(RunPieces, QueryOverTheLinkedDocumentsInCollectionOrder) {
 
 TEST(RunPieces, DatabaseFolderGetsOneTrailingDelimiter) {
   EXPECT_EQ(DatabaseFolderOf(""), "");
-  EXPECT_EQ(DatabaseFolderOf("/daten"), "/daten/");
-  EXPECT_EQ(DatabaseFolderOf("/daten/"), "/daten/");
-  EXPECT_EQ(DatabaseFolderOf("C"), "C/");
+  const std::string d(1, PathDelim);
+  EXPECT_EQ(DatabaseFolderOf(d + "daten"), d + "daten" + d);
+  EXPECT_EQ(DatabaseFolderOf(d + "daten" + d), d + "daten" + d);
+  EXPECT_EQ(DatabaseFolderOf("C"), "C" + d);
 }
 
 TEST_F(RunReport, TheLinkedDocumentsAllTakePart) {

@@ -56,7 +56,7 @@ bool DocumentDatabase::Open(const std::string& folder, bool create, std::string*
   }
   const std::string file = FileOf(folder);
   int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX | (create ? SQLITE_OPEN_CREATE : 0);
-  if (sqlite3_open_v2(file.c_str(), &db_, flags, nullptr) != SQLITE_OK) {
+  if (sqlite3_open_v2(Utf8ApiPath(file).c_str(), &db_, flags, nullptr) != SQLITE_OK) {
     std::string why = db_ ? sqlite3_errmsg(db_) : "out of memory";
     Close();
     return Fail(error, "cannot open the database " + file + ": " + why);

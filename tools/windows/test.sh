@@ -39,4 +39,5 @@ cmake --build "$build" -j "$jobs"
 wineserver -p60
 (cd "$build" && ctest --output-on-failure -j "$jobs")
 
-"$root/tools/windows/compare-report.sh" "$root/build/bin" "$root/$build/bin"
+# Against the Linux programs of `make build` (or those in DIRI_LINUX_BIN).
+"$root/tools/windows/compare-report.sh" "${DIRI_LINUX_BIN:-$root/build/bin}" "$root/$build/bin"
