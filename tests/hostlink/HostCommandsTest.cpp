@@ -141,11 +141,14 @@ TEST_F(HostCommands, ServerListLines) {
 // A list that is no regular file would block the open (FIFO) or never end (device); no
 // retrying makes it readable, so it is refused at once.
 TEST_F(HostCommands, AServerListThatIsNoFileIsRefusedAtOnce) {
+  // Windows has neither FIFOs nor device links in a folder; its devices are refused by the
+  // same check, which the file-read test tries with a device name.
+  if (!PlatformHasFifos()) GTEST_SKIP() << "no FIFOs or device links on this system";
   const std::string list = ServerListFileName();
   for (int fifo = 0; fifo < 2; ++fifo) {
     std::remove(list.c_str());
     if (fifo)
-      ASSERT_EQ(mkfifo(list.c_str(), 0600), 0);
+      ASSERT_TRUE(MakeFifo(list));
     else
       std::filesystem::create_symlink("/dev/zero", list);
     const double start = MonotonicSeconds();
