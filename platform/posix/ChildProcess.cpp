@@ -84,6 +84,7 @@ bool ChildProcess::Start(const std::string& program, const std::vector<std::stri
     return false;
   }
   pid_ = pid;
+  process_ = kNoHandle;  // the process ID is all there is to hold here
   reaped_ = false;
   exitCode_ = -1;
   return true;

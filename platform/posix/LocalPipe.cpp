@@ -143,6 +143,7 @@ void PipeChannel::Close() {
 }
 
 void PipeChannel::Shutdown() {
+  wake_ = kNoHandle;  // shutdown() itself wakes a blocked call here
   if (handle_ >= 0) shutdown(Fd(handle_), SHUT_RDWR);
 }
 

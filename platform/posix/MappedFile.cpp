@@ -17,6 +17,7 @@ void MappedFile::Close() {
   data_ = nullptr;
   size_ = 0;
   file_ = kNoHandle;
+  mapping_ = kNoHandle;  // a mapping needs no object of its own here
   open_ = false;
 }
 
