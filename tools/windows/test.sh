@@ -35,8 +35,21 @@ fi
 cmake --build "$build" -j "$jobs"
 
 # One server for the whole run, started before the tests: parallel cold starts race. It
-# ends by itself a minute after its last client.
-wineserver -p60
+# ends by itself a minute after its last client; one still running from a previous run
+# (which refuses a second) serves as well.
+wineserver -p60 2>/dev/null || true
+# Wine's own background programs (services, the desktop) start with the first program and
+# keep its output open; were that a test, ctest would wait for them until the run ends. An
+# idle command shell started first keeps them running, writing nowhere, until we close its
+# input after the tests.
+fifo="$root/$build/wine-idle-input"
+rm -f "$fifo"
+mkfifo "$fifo"
+wine cmd <"$fifo" >/dev/null 2>&1 &
+idle=$!
+exec 9>"$fifo"
+rm -f "$fifo"
+trap 'exec 9>&-; wait "$idle" 2>/dev/null || true' EXIT
 (cd "$build" && ctest --output-on-failure -j "$jobs")
 
 # Against the Linux programs of `make build` (or those in DIRI_LINUX_BIN).
