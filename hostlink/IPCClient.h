@@ -6,8 +6,8 @@
 // pipes. Connecting fails at once when no server has that name (or the name cannot be one,
 // or the server runs as another user, or sits on another computer); a server whose every
 // instance is busy is waited for until the time-out. Reads and writes fail when the peer
-// stays silent for ReplyTimeout milliseconds, so a hung host cannot hang the tool. Work that is cancelled (HostCallCancel.h) ends its
-// client's exchange at once and connects no more.
+// stays silent for ReplyTimeout milliseconds, so a hung host cannot hang the tool. Work that is
+// cancelled (HostCallCancel.h) ends its client's exchange at once and connects no more.
 //
 // Failures are reported by Connected/Answered being false, never by an exception. A
 // reply returned after a failed read holds whatever did arrive.
