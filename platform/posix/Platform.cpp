@@ -108,12 +108,20 @@ bool ReadWholeFile(const std::string& path, std::string& out) {
   return true;
 }
 
-bool WriteWholeFile(const std::string& path, const std::string& data) {
-  std::ofstream f(path, std::ios::binary | std::ios::trunc);
+namespace {
+
+bool WriteToFile(const std::string& path, const std::string& data, std::ios::openmode mode) {
+  std::ofstream f(path, std::ios::binary | mode);
   if (!f) return false;
   f.write(data.data(), static_cast<std::streamsize>(data.size()));
   f.close();
   return !f.fail();
+}
+
+}  // namespace
+
+bool WriteWholeFile(const std::string& path, const std::string& data) {
+  return WriteToFile(path, data, std::ios::trunc);
 }
 
 bool FileExists(const std::string& path) {
@@ -127,11 +135,7 @@ bool IsRegularFile(const std::string& path) {
 }
 
 bool AppendToFile(const std::string& path, const std::string& data) {
-  std::ofstream f(path, std::ios::binary | std::ios::app);
-  if (!f) return false;
-  f.write(data.data(), static_cast<std::streamsize>(data.size()));
-  f.close();
-  return !f.fail();
+  return WriteToFile(path, data, std::ios::app);
 }
 
 bool IsDirectory(const std::string& path) {

@@ -54,13 +54,7 @@ std::string RealFolder(const std::string& path) {
   if (real.back() != L'\\') real += L'\\';
   // Names differ in letter case only are the same folder here.
   CharUpperBuffW(real.data(), static_cast<DWORD>(real.size()));
-  const int bytes = WideCharToMultiByte(CP_UTF8, 0, real.data(), static_cast<int>(real.size()),
-                                        nullptr, 0, nullptr, nullptr);
-  std::string out(static_cast<std::size_t>(bytes > 0 ? bytes : 0), '\0');
-  if (bytes > 0)
-    WideCharToMultiByte(CP_UTF8, 0, real.data(), static_cast<int>(real.size()), out.data(), bytes,
-                        nullptr, nullptr);
-  return out;
+  return win::Utf8(real);
 }
 
 std::size_t LastDelimiter(const std::string& path) {

@@ -205,21 +205,27 @@ bool ReadWholeFile(const std::string& path, std::string& out) {
   return ok;
 }
 
-bool WriteWholeFile(const std::string& path, const std::string& data) {
-  HANDLE h = OpenForWrite(path, CREATE_ALWAYS);
+namespace {
+
+// Writes all of `data` to the opened file and closes it; false when opening, writing or
+// closing failed.
+bool WriteAndClose(HANDLE h, const std::string& data) {
   if (h == INVALID_HANDLE_VALUE) return false;
   bool ok = WriteHandle(h, data);
   if (!CloseHandle(h)) ok = false;
   return ok;
 }
 
+}  // namespace
+
+bool WriteWholeFile(const std::string& path, const std::string& data) {
+  return WriteAndClose(OpenForWrite(path, CREATE_ALWAYS), data);
+}
+
 bool AppendToFile(const std::string& path, const std::string& data) {
-  HANDLE h = CreateFileW(WidePath(path).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
-                         OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return false;
-  bool ok = WriteHandle(h, data);
-  if (!CloseHandle(h)) ok = false;
-  return ok;
+  return WriteAndClose(CreateFileW(WidePath(path).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ,
+                                   nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr),
+                       data);
 }
 
 bool FileExists(const std::string& path) {
@@ -258,20 +264,7 @@ bool MakeFolders(const std::string& path) {
 }
 
 std::string Utf8ApiPath(const std::string& path) {
-  std::string out;
-  for (char16_t c : Cp1252ToUtf16(path)) {
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (c < 0x800) {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      out += static_cast<char>(0xE0 | (c >> 12));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
-  return out;
+  return win::Utf8(Wide(path));
 }
 
 std::string AbsolutePath(const std::string& path) {

@@ -15,6 +15,17 @@ std::string Narrow(const std::wstring& text) {
   return Utf16ToCp1252(std::u16string(text.begin(), text.end()));
 }
 
+std::string Utf8(const std::wstring& text) {
+  if (text.empty()) return {};
+  const int size = static_cast<int>(text.size());
+  const int bytes =
+      WideCharToMultiByte(CP_UTF8, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
+  if (bytes <= 0) return {};
+  std::string out(static_cast<std::size_t>(bytes), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.data(), size, out.data(), bytes, nullptr, nullptr);
+  return out;
+}
+
 std::wstring WidePath(const std::string& path) {
   std::wstring w = Wide(path);
   for (wchar_t& c : w)

@@ -31,6 +31,8 @@ inline bool Valid(NativeHandle h) {
 // Windows-1252 text to a UTF-16 name for the W functions, and back.
 std::wstring Wide(const std::string& text);
 std::string Narrow(const std::wstring& text);
+// UTF-16 text as UTF-8, for the libraries that take file names in that form.
+std::string Utf8(const std::wstring& text);
 
 // A path for the W file functions; names beyond MAX_PATH get the "\\?\" prefix that lifts
 // the limit.
