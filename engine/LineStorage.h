@@ -75,22 +75,48 @@ class TLineStorage {
   // checked against.
   LineEntry* FindMatchPlain(const TDataGridLine& probe, int* index = nullptr) const;
 
+  // The matching keys of an entry: its lower-cased part number and compacted description
+  // with their hashes, made once when the entry is added (the fields they come from are
+  // not expected to change afterwards). The texts lie back to back in the storage.
+  struct MatchKeys {
+    uint64_t numberHash = 0, descriptionHash = 0;
+    uint32_t numberAt = 0, numberSize = 0, descriptionAt = 0, descriptionSize = 0;
+    bool hasNumber = false, hasDescription = false;  // the fields are not empty
+  };
+
  private:
+  friend void ComputeViews(TLineStorage&, TLineStorage&, TLineStorage&, TLineStorage&, bool);
+
+  LineEntry& Append(std::unique_ptr<LineEntry> entry);
+  // The keys of `line` appended to keys_ (and their texts to keyText_).
+  void AddKeys(const TDataGridLine& line);
+  // A copy of entry `index`'s keys of `from`.
+  void AddKeys(const TLineStorage& from, int index);
+  std::string_view NumberKey(const MatchKeys& k) const {
+    return std::string_view(keyText_).substr(k.numberAt, k.numberSize);
+  }
+  std::string_view DescriptionKey(const MatchKeys& k) const {
+    return std::string_view(keyText_).substr(k.descriptionAt, k.descriptionSize);
+  }
+  // A copy of entry `index` of `from` (keys included) with `quantity` as its quantity.
+  LineEntry& AddTaken(const TLineStorage& from, int index, const std::string& quantity);
   void IndexEntry(int index);
   void BuildIndex();
+  // The first entry matching `probe`, a key record of `owner`, as FindMatch answers it.
+  int FindKeys(const TLineStorage& owner, const MatchKeys& probe);
   // The first index of a lower-cased part number / compacted description, or -1; with
   // `insert` recorded for it when the key is new.
-  int FindNumber(std::string_view key, int insert = -1);
-  int FindDescription(std::string_view key, int insert = -1);
+  int FindNumber(std::string_view key, uint64_t hash, int insert = -1);
+  int FindDescription(std::string_view key, uint64_t hash, int insert = -1);
 
   // First index per key, in one flat open-addressing table: the key's hash and the entry
-  // that holds it. Keys are not kept; a hit is confirmed against the entry's own field.
+  // that holds it. A hit is confirmed against the entry's key text.
   class KeyIndex {
    public:
     void Clear();
     void Reserve(size_t keys);
     bool Empty() const { return used_ == 0; }
-    // The first index of `key` (under `same`, comparing the key with an entry's field),
+    // The first index of `key` (under `same`, comparing the key with an entry's key),
     // or -1; with `insert` the index is recorded when the key is new.
     template <class Same>
     int Find(uint64_t hash, Same&& same, int insert = -1);
@@ -105,6 +131,8 @@ class TLineStorage {
   };
 
   std::vector<std::unique_ptr<LineEntry>> entries_;
+  std::vector<MatchKeys> keys_;  // one per entry, in the same order
+  std::string keyText_;
   // By lower-cased part number / compacted description, for candidates whose field is not
   // empty. Valid while indexed_ is true.
   KeyIndex byNumber_;
