@@ -77,6 +77,40 @@ uint64_t KeyHash(std::string_view key) {
 
 }  // namespace
 
+LineHandle& LineHandle::operator=(std::unique_ptr<TDataGridLine> line) {
+  line_ = std::move(line);
+  quantity_.clear();
+  ownQuantity_ = false;
+  return *this;
+}
+
+TDataGridLine* LineHandle::get() const {
+  if (!line_) return nullptr;
+  if (ownQuantity_ || line_.use_count() > 1) {
+    auto own = std::make_shared<TDataGridLine>(*line_);
+    if (ownQuantity_) own->Stueck = std::move(quantity_);
+    quantity_.clear();
+    ownQuantity_ = false;
+    line_ = std::move(own);
+  }
+  return line_.get();
+}
+
+void LineHandle::SetQuantity(std::string quantity) {
+  if (line_.use_count() == 1 && !ownQuantity_) {
+    line_->Stueck = std::move(quantity);
+    return;
+  }
+  quantity_ = std::move(quantity);
+  ownQuantity_ = true;
+}
+
+void LineHandle::ShareWith(const LineHandle& other, const std::string& quantity) {
+  line_ = other.line_;
+  ownQuantity_ = quantity != line_->Stueck;
+  quantity_ = ownQuantity_ ? quantity : std::string();
+}
+
 void TLineStorage::KeyIndex::Clear() {
   slots_.clear();
   used_ = 0;
@@ -170,7 +204,7 @@ LineEntry& TLineStorage::AddNormalized(const DocumentRef& ref,
   auto e = std::make_unique<LineEntry>();
   e->Ref = ref;
   e->Line = std::move(line);
-  AddKeys(*e->Line);
+  AddKeys(e->Line.Shared());
   return Append(std::move(e));
 }
 
@@ -194,7 +228,7 @@ LineEntry& TLineStorage::AddWithQuantity(const DocumentRef& ref, const std::stri
   const double d = static_cast<double>(N(line.Stueck) - N(quantity));
   if (std::fabs(static_cast<long double>(d)) >= kThreshold) e->Difference = d;
   e->Line->Stueck = quantity;
-  AddKeys(*e->Line);
+  AddKeys(e->Line.Shared());
   return Append(std::move(e));
 }
 
@@ -203,10 +237,9 @@ LineEntry& TLineStorage::AddTaken(const TLineStorage& from, int index,
   const LineEntry& source = from.Entry(index);
   auto e = std::make_unique<LineEntry>();
   e->Ref = source.Ref;
-  e->Line = std::make_unique<TDataGridLine>(*source.Line);
-  const double d = static_cast<double>(N(source.Line->Stueck) - N(quantity));
+  e->Line.ShareWith(source.Line, quantity);
+  const double d = static_cast<double>(N(source.Line.Quantity()) - N(quantity));
   if (std::fabs(static_cast<long double>(d)) >= kThreshold) e->Difference = d;
-  e->Line->Stueck = quantity;
   AddKeys(from, index);
   return Append(std::move(e));
 }
@@ -220,9 +253,9 @@ void TLineStorage::Sort() {
   std::stable_sort(order.begin(), order.end(), [this](uint32_t x, uint32_t y) {
     const LineEntry& a = *entries_[x];
     const LineEntry& b = *entries_[y];
-    int c = a.Line->Bezeichnung1.compare(b.Line->Bezeichnung1);
+    int c = a.Line.Shared().Bezeichnung1.compare(b.Line.Shared().Bezeichnung1);
     if (c != 0) return c < 0;
-    c = a.Line->Artikelnummer.compare(b.Line->Artikelnummer);
+    c = a.Line.Shared().Artikelnummer.compare(b.Line.Shared().Artikelnummer);
     if (c != 0) return c < 0;
     return a.Ref.Date < b.Ref.Date;
   });
@@ -297,7 +330,7 @@ LineEntry* TLineStorage::FindMatch(const TDataGridLine& probe, int* index) {
 
 LineEntry* TLineStorage::FindMatchPlain(const TDataGridLine& probe, int* index) const {
   for (int i = 0; i < Count(); ++i) {
-    if (CandidateEqual(*entries_[static_cast<size_t>(i)]->Line, probe)) {
+    if (CandidateEqual(entries_[static_cast<size_t>(i)]->Line.Shared(), probe)) {
       if (index) *index = i;
       return entries_[static_cast<size_t>(i)].get();
     }
@@ -362,7 +395,7 @@ bool ShortDecimal(std::string_view text, int64_t& thousandths) {
 }
 
 void AddStepByStep(LineEntry& m, const LineEntry& e) {
-  m.Line->Stueck = T(N(m.Line->Stueck) + N(e.Line->Stueck));
+  m.Line.SetQuantity(T(N(m.Line.Quantity()) + N(e.Line.Quantity())));
   m.Ref.Number.append(1, ' ').append(e.Ref.Number);
 }
 
@@ -379,53 +412,53 @@ void ComputeViews(TLineStorage& source, TLineStorage& invoiced, TLineStorage& me
   for (int i = 0; i < invoiced.Count(); ++i) {
     const LineEntry& e = invoiced.Entry(i);
     if (plain) {
-      LineEntry* m = merged.FindMatchPlain(*e.Line);
+      LineEntry* m = merged.FindMatchPlain(e.Line.Shared());
       if (!m)
-        merged.AddWithQuantity(e.Ref, e.Line->Stueck, *e.Line);
+        merged.AddWithQuantity(e.Ref, e.Line.Quantity(), e.Line.Shared());
       else
         AddStepByStep(*m, e);
       continue;
     }
     const int at = merged.FindKeys(invoiced, invoiced.keys_[static_cast<size_t>(i)]);
     if (at < 0) {
-      merged.AddTaken(invoiced, i, e.Line->Stueck);
+      merged.AddTaken(invoiced, i, e.Line.Quantity());
       ExactSum& sum = sums.emplace_back();
-      sum.exact = ShortDecimal(e.Line->Stueck, sum.thousandths);
+      sum.exact = ShortDecimal(e.Line.Quantity(), sum.thousandths);
       continue;
     }
     LineEntry* m = &merged.Entry(at);
     ExactSum& sum = sums[static_cast<size_t>(at)];
     int64_t add = 0;
-    if (sum.exact && ShortDecimal(e.Line->Stueck, add) && sum.Add(add)) {
+    if (sum.exact && ShortDecimal(e.Line.Quantity(), add) && sum.Add(add)) {
       m->Ref.Number.append(1, ' ').append(e.Ref.Number);
       continue;
     }
-    if (sum.exact && sum.changed) m->Line->Stueck = sum.Text();
+    if (sum.exact && sum.changed) m->Line.SetQuantity(sum.Text());
     sum.exact = false;
     AddStepByStep(*m, e);
   }
   for (size_t i = 0; i < sums.size(); ++i)
     if (sums[i].exact && sums[i].changed)
-      merged.Entry(static_cast<int>(i)).Line->Stueck = sums[i].Text();
+      merged.Entry(static_cast<int>(i)).Line.SetQuantity(sums[i].Text());
   // Reference positions invoiced by less than their quantity: the rest is missing.
   for (int i = 0; i < source.Count(); ++i) {
     LineEntry& s = source.Entry(i);
     LineEntry* m = nullptr;
     if (plain) {
-      m = merged.FindMatchPlain(*s.Line);
+      m = merged.FindMatchPlain(s.Line.Shared());
     } else {
       const int at = merged.FindKeys(source, source.keys_[static_cast<size_t>(i)]);
       if (at >= 0) m = &merged.Entry(at);
     }
     if (!m) continue;
     s.Matched = 1;
-    const double d = static_cast<double>(N(s.Line->Stueck) - N(m->Line->Stueck));
+    const double d = static_cast<double>(N(s.Line.Quantity()) - N(m->Line.Quantity()));
     if (static_cast<long double>(d) >= kThreshold) missing.AddTaken(source, i, T(d));
   }
   // Reference positions not invoiced at all.
   for (int i = 0; i < source.Count(); ++i) {
     const LineEntry& s = source.Entry(i);
-    if (s.Matched == 0) missing.AddTaken(source, i, s.Line->Stueck);
+    if (s.Matched == 0) missing.AddTaken(source, i, s.Line.Quantity());
   }
   missing.Sort();
 }

@@ -25,9 +25,40 @@ struct DocumentRef {
   double Date = 0;   // days
 };
 
+// The line of an entry. The views share the line of the entry they were taken from and
+// keep their own quantity beside it, so a view costs no copy of the line. Asking for the
+// whole line (get, ->, *) gives the entry a line of its own first, with its quantity in
+// Stueck, which it then keeps: writing to it never reaches another entry. Readers that
+// only look (the grid, the report) use Shared and Quantity and leave the line shared.
+class LineHandle {
+ public:
+  LineHandle() = default;
+  LineHandle(std::unique_ptr<TDataGridLine> line) : line_(std::move(line)) {}
+  LineHandle& operator=(std::unique_ptr<TDataGridLine> line);
+
+  TDataGridLine* get() const;
+  TDataGridLine* operator->() const { return get(); }
+  TDataGridLine& operator*() const { return *get(); }
+  explicit operator bool() const { return line_ != nullptr; }
+
+  // The fields as they may be shared with other entries: Stueck there need not be this
+  // entry's quantity. Requires a line.
+  const TDataGridLine& Shared() const { return *line_; }
+  // This entry's quantity text. Requires a line.
+  const std::string& Quantity() const { return ownQuantity_ ? quantity_ : line_->Stueck; }
+  void SetQuantity(std::string quantity);
+  // Shares the line of `other` with `quantity` as this entry's quantity.
+  void ShareWith(const LineHandle& other, const std::string& quantity);
+
+ private:
+  mutable std::shared_ptr<TDataGridLine> line_;
+  mutable std::string quantity_;
+  mutable bool ownQuantity_ = false;  // quantity_ is the quantity, not line_->Stueck
+};
+
 struct LineEntry {
   DocumentRef Ref;
-  std::unique_ptr<TDataGridLine> Line;
+  LineHandle Line;
   double Difference = 0;  // shown in brackets after the quantity
   int32_t Matched = 0;
 };
