@@ -86,29 +86,27 @@ LineHandle& LineHandle::operator=(std::unique_ptr<TDataGridLine> line) {
 
 TDataGridLine* LineHandle::get() const {
   if (!line_) return nullptr;
-  if (ownQuantity_ || line_.use_count() > 1) {
-    auto own = std::make_shared<TDataGridLine>(*line_);
-    if (ownQuantity_) own->Stueck = std::move(quantity_);
+  if (line_.use_count() > 1) line_ = std::make_shared<TDataGridLine>(*line_);
+  if (ownQuantity_) {
+    line_->Stueck = std::move(quantity_);
     quantity_.clear();
     ownQuantity_ = false;
-    line_ = std::move(own);
   }
   return line_.get();
 }
 
 void LineHandle::SetQuantity(std::string quantity) {
-  if (line_.use_count() == 1 && !ownQuantity_) {
-    line_->Stueck = std::move(quantity);
-    return;
-  }
   quantity_ = std::move(quantity);
   ownQuantity_ = true;
 }
 
+void LineHandle::HoldQuantity() {
+  if (line_ && !ownQuantity_) SetQuantity(line_->Stueck);
+}
+
 void LineHandle::ShareWith(const LineHandle& other, const std::string& quantity) {
   line_ = other.line_;
-  ownQuantity_ = quantity != line_->Stueck;
-  quantity_ = ownQuantity_ ? quantity : std::string();
+  SetQuantity(quantity);
 }
 
 void TLineStorage::KeyIndex::Clear() {
@@ -204,6 +202,7 @@ LineEntry& TLineStorage::AddNormalized(const DocumentRef& ref,
   auto e = std::make_unique<LineEntry>();
   e->Ref = ref;
   e->Line = std::move(line);
+  e->Line.HoldQuantity();
   AddKeys(e->Line.Shared());
   return Append(std::move(e));
 }
@@ -414,7 +413,7 @@ void ComputeViews(TLineStorage& source, TLineStorage& invoiced, TLineStorage& me
     if (plain) {
       LineEntry* m = merged.FindMatchPlain(e.Line.Shared());
       if (!m)
-        merged.AddWithQuantity(e.Ref, e.Line.Quantity(), e.Line.Shared());
+        merged.AddTaken(invoiced, i, e.Line.Quantity());
       else
         AddStepByStep(*m, e);
       continue;

@@ -47,6 +47,8 @@ class LineHandle {
   // This entry's quantity text. Requires a line.
   const std::string& Quantity() const { return ownQuantity_ ? quantity_ : line_->Stueck; }
   void SetQuantity(std::string quantity);
+  // Keeps a copy of the line's quantity beside it, where reading it needs only the entry.
+  void HoldQuantity();
   // Shares the line of `other` with `quantity` as this entry's quantity.
   void ShareWith(const LineHandle& other, const std::string& quantity);
 
