@@ -2,9 +2,10 @@
 // Positions together with the document they came from (TLineStorage), the equality rule
 // for positions (FindMatch) and the sort order of the views.
 //
-// A storage owns its entries and, through them, their lines. Entries never move in
-// memory once added (the grid keeps pointers to them), only their order in the storage
-// changes with Sort. Nothing here throws.
+// A storage owns its entries; a line is owned by every entry that shares it (LineHandle)
+// and lives as long as the last of them. Entries never move in memory once added (the
+// grid keeps pointers to them), only their order in the storage changes with Sort.
+// Nothing here throws.
 
 #include <cstdint>
 #include <memory>
