@@ -148,6 +148,8 @@ int TLineStorage::KeyIndex::Find(uint64_t hash, Same&& same, int insert) {
 
 void TLineStorage::Clear() {
   entries_.clear();
+  chunks_.clear();
+  chunkUsed_ = chunkSize_ = 0;
   keys_.clear();
   keyText_.clear();
   byNumber_.Clear();
@@ -160,10 +162,23 @@ LineEntry& TLineStorage::Add(const DocumentRef& ref, std::unique_ptr<TDataGridLi
   return AddNormalized(ref, std::move(line));
 }
 
-LineEntry& TLineStorage::Append(std::unique_ptr<LineEntry> entry) {
-  entries_.push_back(std::move(entry));
+LineEntry& TLineStorage::Append(LineEntry&& entry) {
+  try {
+    if (chunkUsed_ == chunkSize_) {
+      const size_t size = chunks_.empty() ? 16 : std::min<size_t>(chunkSize_ * 2, 1024);
+      chunks_.push_back(std::make_unique<LineEntry[]>(size));
+      chunkSize_ = size;
+      chunkUsed_ = 0;
+    }
+    entries_.push_back(&chunks_.back()[chunkUsed_]);
+  } catch (...) {
+    keys_.pop_back();  // the entry was never added
+    throw;
+  }
+  LineEntry& e = chunks_.back()[chunkUsed_++];
+  e = std::move(entry);
   if (indexed_) IndexEntry(Count() - 1);
-  return *entries_.back();
+  return e;
 }
 
 void TLineStorage::AddKeys(const TDataGridLine& line) {
@@ -199,11 +214,11 @@ void TLineStorage::AddKeys(const TLineStorage& from, int index) {
 
 LineEntry& TLineStorage::AddNormalized(const DocumentRef& ref,
                                        std::unique_ptr<TDataGridLine> line) {
-  auto e = std::make_unique<LineEntry>();
-  e->Ref = ref;
-  e->Line = std::move(line);
-  e->Line.HoldQuantity();
-  AddKeys(e->Line.Shared());
+  LineEntry e;
+  e.Ref = ref;
+  e.Line = std::move(line);
+  e.Line.HoldQuantity();
+  AddKeys(e.Line.Shared());
   return Append(std::move(e));
 }
 
@@ -220,25 +235,25 @@ LineEntry& TLineStorage::AddFromRow(const DocumentRef& ref, const TDataGrid& tab
 
 LineEntry& TLineStorage::AddWithQuantity(const DocumentRef& ref, const std::string& quantity,
                                          const TDataGridLine& line) {
-  auto e = std::make_unique<LineEntry>();
-  e->Ref = ref;
-  e->Line = std::make_unique<TDataGridLine>();
-  e->Line->Assign(line);
+  LineEntry e;
+  e.Ref = ref;
+  e.Line = std::make_unique<TDataGridLine>();
+  e.Line->Assign(line);
   const double d = static_cast<double>(N(line.Stueck) - N(quantity));
-  if (std::fabs(static_cast<long double>(d)) >= kThreshold) e->Difference = d;
-  e->Line->Stueck = quantity;
-  AddKeys(e->Line.Shared());
+  if (std::fabs(static_cast<long double>(d)) >= kThreshold) e.Difference = d;
+  e.Line->Stueck = quantity;
+  AddKeys(e.Line.Shared());
   return Append(std::move(e));
 }
 
 LineEntry& TLineStorage::AddTaken(const TLineStorage& from, int index,
                                   const std::string& quantity) {
   const LineEntry& source = from.Entry(index);
-  auto e = std::make_unique<LineEntry>();
-  e->Ref = source.Ref;
-  e->Line.ShareWith(source.Line, quantity);
+  LineEntry e;
+  e.Ref = source.Ref;
+  e.Line.ShareWith(source.Line, quantity);
   const double d = static_cast<double>(N(source.Line.Quantity()) - N(quantity));
-  if (std::fabs(static_cast<long double>(d)) >= kThreshold) e->Difference = d;
+  if (std::fabs(static_cast<long double>(d)) >= kThreshold) e.Difference = d;
   AddKeys(from, index);
   return Append(std::move(e));
 }
@@ -258,10 +273,10 @@ void TLineStorage::Sort() {
     if (c != 0) return c < 0;
     return a.Ref.Date < b.Ref.Date;
   });
-  std::vector<std::unique_ptr<LineEntry>> entries(entries_.size());
+  std::vector<LineEntry*> entries(entries_.size());
   std::vector<MatchKeys> keys(keys_.size());
   for (size_t i = 0; i < order.size(); ++i) {
-    entries[i] = std::move(entries_[order[i]]);
+    entries[i] = entries_[order[i]];
     keys[i] = keys_[order[i]];
   }
   entries_.swap(entries);
@@ -324,14 +339,14 @@ LineEntry* TLineStorage::FindMatch(const TDataGridLine& probe, int* index) {
     if (d >= 0 && (best < 0 || d < best)) best = d;
   }
   if (index) *index = best;
-  return best < 0 ? nullptr : entries_[static_cast<size_t>(best)].get();
+  return best < 0 ? nullptr : entries_[static_cast<size_t>(best)];
 }
 
 LineEntry* TLineStorage::FindMatchPlain(const TDataGridLine& probe, int* index) const {
   for (int i = 0; i < Count(); ++i) {
     if (CandidateEqual(entries_[static_cast<size_t>(i)]->Line.Shared(), probe)) {
       if (index) *index = i;
-      return entries_[static_cast<size_t>(i)].get();
+      return entries_[static_cast<size_t>(i)];
     }
   }
   if (index) *index = -1;

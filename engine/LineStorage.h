@@ -121,7 +121,8 @@ class TLineStorage {
  private:
   friend void ComputeViews(TLineStorage&, TLineStorage&, TLineStorage&, TLineStorage&, bool);
 
-  LineEntry& Append(std::unique_ptr<LineEntry> entry);
+  // Stores `entry` (its keys added already) as the last entry.
+  LineEntry& Append(LineEntry&& entry);
   // The keys of `line` appended to keys_ (and their texts to keyText_).
   void AddKeys(const TDataGridLine& line);
   // A copy of entry `index`'s keys of `from`.
@@ -164,7 +165,11 @@ class TLineStorage {
     size_t used_ = 0;
   };
 
-  std::vector<std::unique_ptr<LineEntry>> entries_;
+  // The entries in storage order; they live in chunks that never move, allocated a few
+  // hundred at a time and freed at once.
+  std::vector<LineEntry*> entries_;
+  std::vector<std::unique_ptr<LineEntry[]>> chunks_;
+  size_t chunkUsed_ = 0, chunkSize_ = 0;
   std::vector<MatchKeys> keys_;  // one per entry, in the same order
   std::string keyText_;
   // By lower-cased part number / compacted description, for candidates whose field is not
