@@ -77,6 +77,38 @@ uint64_t KeyHash(std::string_view key) {
 
 }  // namespace
 
+LineHandle& LineHandle::operator=(std::unique_ptr<TDataGridLine> line) {
+  line_ = std::move(line);
+  quantity_.clear();
+  ownQuantity_ = false;
+  return *this;
+}
+
+TDataGridLine* LineHandle::get() const {
+  if (!line_) return nullptr;
+  if (line_.use_count() > 1) line_ = std::make_shared<TDataGridLine>(*line_);
+  if (ownQuantity_) {
+    line_->Stueck = std::move(quantity_);
+    quantity_.clear();
+    ownQuantity_ = false;
+  }
+  return line_.get();
+}
+
+void LineHandle::SetQuantity(std::string quantity) {
+  quantity_ = std::move(quantity);
+  ownQuantity_ = true;
+}
+
+void LineHandle::HoldQuantity() {
+  if (line_ && !ownQuantity_) SetQuantity(line_->Stueck);
+}
+
+void LineHandle::ShareWith(const LineHandle& other, const std::string& quantity) {
+  line_ = other.line_;
+  SetQuantity(quantity);
+}
+
 void TLineStorage::KeyIndex::Clear() {
   slots_.clear();
   used_ = 0;
@@ -116,6 +148,10 @@ int TLineStorage::KeyIndex::Find(uint64_t hash, Same&& same, int insert) {
 
 void TLineStorage::Clear() {
   entries_.clear();
+  chunks_.clear();
+  chunkUsed_ = chunkSize_ = 0;
+  keys_.clear();
+  keyText_.clear();
   byNumber_.Clear();
   byDescription_.Clear();
   indexed_ = false;
@@ -126,14 +162,64 @@ LineEntry& TLineStorage::Add(const DocumentRef& ref, std::unique_ptr<TDataGridLi
   return AddNormalized(ref, std::move(line));
 }
 
+LineEntry& TLineStorage::Append(LineEntry&& entry) {
+  try {
+    if (chunkUsed_ == chunkSize_) {
+      const size_t size = chunks_.empty() ? 16 : std::min<size_t>(chunkSize_ * 2, 1024);
+      chunks_.push_back(std::make_unique<LineEntry[]>(size));
+      chunkSize_ = size;
+      chunkUsed_ = 0;
+    }
+    entries_.push_back(&chunks_.back()[chunkUsed_]);
+  } catch (...) {
+    keys_.pop_back();  // the entry was never added
+    throw;
+  }
+  LineEntry& e = chunks_.back()[chunkUsed_++];
+  e = std::move(entry);
+  if (indexed_) IndexEntry(Count() - 1);
+  return e;
+}
+
+void TLineStorage::AddKeys(const TDataGridLine& line) {
+  MatchKeys k;
+  const size_t start = keyText_.size();
+  k.hasNumber = !line.Artikelnummer.empty();
+  if (k.hasNumber) {
+    LowerCaseInto(numberKey_, line.Artikelnummer);
+    k.numberHash = KeyHash(numberKey_);
+    keyText_ += numberKey_;
+  }
+  // A probe's description is looked up even when it is empty.
+  k.hasDescription = !line.Bezeichnung1.empty();
+  CompactTextInto(descriptionKey_, line.Bezeichnung1);
+  k.descriptionHash = KeyHash(descriptionKey_);
+  keyText_ += descriptionKey_;
+  k.numberAt = static_cast<uint32_t>(start);
+  k.numberSize = static_cast<uint32_t>(numberKey_.size() * k.hasNumber);
+  k.descriptionAt = static_cast<uint32_t>(start + k.numberSize);
+  k.descriptionSize = static_cast<uint32_t>(descriptionKey_.size());
+  keys_.push_back(k);
+}
+
+void TLineStorage::AddKeys(const TLineStorage& from, int index) {
+  MatchKeys k = from.keys_[static_cast<size_t>(index)];
+  const size_t start = keyText_.size();
+  keyText_ += from.NumberKey(k);
+  keyText_ += from.DescriptionKey(k);
+  k.numberAt = static_cast<uint32_t>(start);
+  k.descriptionAt = static_cast<uint32_t>(start + k.numberSize);
+  keys_.push_back(k);
+}
+
 LineEntry& TLineStorage::AddNormalized(const DocumentRef& ref,
                                        std::unique_ptr<TDataGridLine> line) {
-  auto e = std::make_unique<LineEntry>();
-  e->Ref = ref;
-  e->Line = std::move(line);
-  entries_.push_back(std::move(e));
-  if (indexed_) IndexEntry(Count() - 1);
-  return *entries_.back();
+  LineEntry e;
+  e.Ref = ref;
+  e.Line = std::move(line);
+  e.Line.HoldQuantity();
+  AddKeys(e.Line.Shared());
+  return Append(std::move(e));
 }
 
 LineEntry& TLineStorage::AddFromPosition(const DocumentRef& ref, TJsonValue& position) {
@@ -149,64 +235,74 @@ LineEntry& TLineStorage::AddFromRow(const DocumentRef& ref, const TDataGrid& tab
 
 LineEntry& TLineStorage::AddWithQuantity(const DocumentRef& ref, const std::string& quantity,
                                          const TDataGridLine& line) {
-  auto e = std::make_unique<LineEntry>();
-  e->Ref = ref;
-  e->Line = std::make_unique<TDataGridLine>();
-  e->Line->Assign(line);
+  LineEntry e;
+  e.Ref = ref;
+  e.Line = std::make_unique<TDataGridLine>();
+  e.Line->Assign(line);
   const double d = static_cast<double>(N(line.Stueck) - N(quantity));
-  if (std::fabs(static_cast<long double>(d)) >= kThreshold) e->Difference = d;
-  e->Line->Stueck = quantity;
-  entries_.push_back(std::move(e));
-  if (indexed_) IndexEntry(Count() - 1);
-  return *entries_.back();
+  if (std::fabs(static_cast<long double>(d)) >= kThreshold) e.Difference = d;
+  e.Line->Stueck = quantity;
+  AddKeys(e.Line.Shared());
+  return Append(std::move(e));
+}
+
+LineEntry& TLineStorage::AddTaken(const TLineStorage& from, int index,
+                                  const std::string& quantity) {
+  const LineEntry& source = from.Entry(index);
+  LineEntry e;
+  e.Ref = source.Ref;
+  e.Line.ShareWith(source.Line, quantity);
+  const double d = static_cast<double>(N(source.Line.Quantity()) - N(quantity));
+  if (std::fabs(static_cast<long double>(d)) >= kThreshold) e.Difference = d;
+  AddKeys(from, index);
+  return Append(std::move(e));
 }
 
 void TLineStorage::Sort() {
   // std::string compares through char_traits<char>, i.e. as unsigned bytes, with a prefix
   // before the longer text. Stable, so equal entries keep their insertion order.
-  std::stable_sort(entries_.begin(), entries_.end(), [](const auto& a, const auto& b) {
-    int c = a->Line->Bezeichnung1.compare(b->Line->Bezeichnung1);
+  // The keys move along with their entries.
+  std::vector<uint32_t> order(entries_.size());
+  for (size_t i = 0; i < order.size(); ++i) order[i] = static_cast<uint32_t>(i);
+  std::stable_sort(order.begin(), order.end(), [this](uint32_t x, uint32_t y) {
+    const LineEntry& a = *entries_[x];
+    const LineEntry& b = *entries_[y];
+    int c = a.Line.Shared().Bezeichnung1.compare(b.Line.Shared().Bezeichnung1);
     if (c != 0) return c < 0;
-    c = a->Line->Artikelnummer.compare(b->Line->Artikelnummer);
+    c = a.Line.Shared().Artikelnummer.compare(b.Line.Shared().Artikelnummer);
     if (c != 0) return c < 0;
-    return a->Ref.Date < b->Ref.Date;
+    return a.Ref.Date < b.Ref.Date;
   });
+  std::vector<LineEntry*> entries(entries_.size());
+  std::vector<MatchKeys> keys(keys_.size());
+  for (size_t i = 0; i < order.size(); ++i) {
+    entries[i] = entries_[order[i]];
+    keys[i] = keys_[order[i]];
+  }
+  entries_.swap(entries);
+  keys_.swap(keys);
   byNumber_.Clear();
   byDescription_.Clear();
   indexed_ = false;
 }
 
-// The keys are compared with the entries' own fields: lower-casing (and so compacting)
-// gives the same text when applied twice.
-int TLineStorage::FindNumber(std::string_view key, int insert) {
+// A hit is confirmed against the entry's key text: equal keys are exactly what the rule
+// calls equal (lower-casing, and so compacting, gives the same text when applied twice).
+int TLineStorage::FindNumber(std::string_view key, uint64_t hash, int insert) {
   return byNumber_.Find(
-      KeyHash(key),
-      [&](int i) {
-        return SameLowerCase(key, entries_[static_cast<size_t>(i)]->Line->Artikelnummer);
-      },
-      insert);
+      hash, [&](int i) { return NumberKey(keys_[static_cast<size_t>(i)]) == key; }, insert);
 }
 
-int TLineStorage::FindDescription(std::string_view key, int insert) {
+int TLineStorage::FindDescription(std::string_view key, uint64_t hash, int insert) {
   return byDescription_.Find(
-      KeyHash(key),
-      [&](int i) {
-        return SameCompactText(key, entries_[static_cast<size_t>(i)]->Line->Bezeichnung1);
-      },
-      insert);
+      hash, [&](int i) { return DescriptionKey(keys_[static_cast<size_t>(i)]) == key; }, insert);
 }
 
 void TLineStorage::IndexEntry(int index) {
-  const TDataGridLine& l = *entries_[static_cast<size_t>(index)]->Line;
+  const MatchKeys& k = keys_[static_cast<size_t>(index)];
   // A key already present keeps its first (lowest) index.
-  if (!l.Artikelnummer.empty()) {
-    LowerCaseInto(numberKey_, l.Artikelnummer);
-    FindNumber(numberKey_, index);
-  }
-  if (!l.Bezeichnung1.empty()) {
-    CompactTextInto(descriptionKey_, l.Bezeichnung1);
-    FindDescription(descriptionKey_, index);
-  }
+  if (k.hasNumber) FindNumber(NumberKey(k), k.numberHash, index);
+  if (k.hasDescription) FindDescription(DescriptionKey(k), k.descriptionHash, index);
 }
 
 void TLineStorage::BuildIndex() {
@@ -218,27 +314,39 @@ void TLineStorage::BuildIndex() {
   for (int i = 0; i < Count(); ++i) IndexEntry(i);
 }
 
+int TLineStorage::FindKeys(const TLineStorage& owner, const MatchKeys& probe) {
+  if (!indexed_) BuildIndex();
+  int best = -1;
+  if (probe.hasNumber && !byNumber_.Empty())
+    best = FindNumber(owner.NumberKey(probe), probe.numberHash);
+  if (!byDescription_.Empty()) {
+    const int d = FindDescription(owner.DescriptionKey(probe), probe.descriptionHash);
+    if (d >= 0 && (best < 0 || d < best)) best = d;
+  }
+  return best;
+}
+
 LineEntry* TLineStorage::FindMatch(const TDataGridLine& probe, int* index) {
   if (!indexed_) BuildIndex();
   int best = -1;
   if (!byNumber_.Empty() && !probe.Artikelnummer.empty()) {
     LowerCaseInto(numberKey_, probe.Artikelnummer);
-    best = FindNumber(numberKey_);
+    best = FindNumber(numberKey_, KeyHash(numberKey_));
   }
   if (!byDescription_.Empty()) {
     CompactTextInto(descriptionKey_, probe.Bezeichnung1);
-    const int d = FindDescription(descriptionKey_);
+    const int d = FindDescription(descriptionKey_, KeyHash(descriptionKey_));
     if (d >= 0 && (best < 0 || d < best)) best = d;
   }
   if (index) *index = best;
-  return best < 0 ? nullptr : entries_[static_cast<size_t>(best)].get();
+  return best < 0 ? nullptr : entries_[static_cast<size_t>(best)];
 }
 
 LineEntry* TLineStorage::FindMatchPlain(const TDataGridLine& probe, int* index) const {
   for (int i = 0; i < Count(); ++i) {
-    if (CandidateEqual(*entries_[static_cast<size_t>(i)]->Line, probe)) {
+    if (CandidateEqual(entries_[static_cast<size_t>(i)]->Line.Shared(), probe)) {
       if (index) *index = i;
-      return entries_[static_cast<size_t>(i)].get();
+      return entries_[static_cast<size_t>(i)];
     }
   }
   if (index) *index = -1;
@@ -301,7 +409,7 @@ bool ShortDecimal(std::string_view text, int64_t& thousandths) {
 }
 
 void AddStepByStep(LineEntry& m, const LineEntry& e) {
-  m.Line->Stueck = T(N(m.Line->Stueck) + N(e.Line->Stueck));
+  m.Line.SetQuantity(T(N(m.Line.Quantity()) + N(e.Line.Quantity())));
   m.Ref.Number.append(1, ' ').append(e.Ref.Number);
 }
 
@@ -309,9 +417,6 @@ void AddStepByStep(LineEntry& m, const LineEntry& e) {
 
 void ComputeViews(TLineStorage& source, TLineStorage& invoiced, TLineStorage& merged,
                   TLineStorage& missing, bool plain) {
-  auto find = [plain](TLineStorage& s, const TDataGridLine& p) {
-    return plain ? s.FindMatchPlain(p) : s.FindMatch(p);
-  };
   merged.Clear();
   missing.Clear();
   // Equal invoiced positions merge into the first of them: quantities added, document
@@ -321,47 +426,53 @@ void ComputeViews(TLineStorage& source, TLineStorage& invoiced, TLineStorage& me
   for (int i = 0; i < invoiced.Count(); ++i) {
     const LineEntry& e = invoiced.Entry(i);
     if (plain) {
-      LineEntry* m = find(merged, *e.Line);
+      LineEntry* m = merged.FindMatchPlain(e.Line.Shared());
       if (!m)
-        merged.AddWithQuantity(e.Ref, e.Line->Stueck, *e.Line);
+        merged.AddTaken(invoiced, i, e.Line.Quantity());
       else
         AddStepByStep(*m, e);
       continue;
     }
-    int at = -1;
-    LineEntry* m = merged.FindMatch(*e.Line, &at);
-    if (!m) {
-      merged.AddWithQuantity(e.Ref, e.Line->Stueck, *e.Line);
+    const int at = merged.FindKeys(invoiced, invoiced.keys_[static_cast<size_t>(i)]);
+    if (at < 0) {
+      merged.AddTaken(invoiced, i, e.Line.Quantity());
       ExactSum& sum = sums.emplace_back();
-      sum.exact = ShortDecimal(e.Line->Stueck, sum.thousandths);
+      sum.exact = ShortDecimal(e.Line.Quantity(), sum.thousandths);
       continue;
     }
+    LineEntry* m = &merged.Entry(at);
     ExactSum& sum = sums[static_cast<size_t>(at)];
     int64_t add = 0;
-    if (sum.exact && ShortDecimal(e.Line->Stueck, add) && sum.Add(add)) {
+    if (sum.exact && ShortDecimal(e.Line.Quantity(), add) && sum.Add(add)) {
       m->Ref.Number.append(1, ' ').append(e.Ref.Number);
       continue;
     }
-    if (sum.exact && sum.changed) m->Line->Stueck = sum.Text();
+    if (sum.exact && sum.changed) m->Line.SetQuantity(sum.Text());
     sum.exact = false;
     AddStepByStep(*m, e);
   }
   for (size_t i = 0; i < sums.size(); ++i)
     if (sums[i].exact && sums[i].changed)
-      merged.Entry(static_cast<int>(i)).Line->Stueck = sums[i].Text();
+      merged.Entry(static_cast<int>(i)).Line.SetQuantity(sums[i].Text());
   // Reference positions invoiced by less than their quantity: the rest is missing.
   for (int i = 0; i < source.Count(); ++i) {
     LineEntry& s = source.Entry(i);
-    LineEntry* m = find(merged, *s.Line);
+    LineEntry* m = nullptr;
+    if (plain) {
+      m = merged.FindMatchPlain(s.Line.Shared());
+    } else {
+      const int at = merged.FindKeys(source, source.keys_[static_cast<size_t>(i)]);
+      if (at >= 0) m = &merged.Entry(at);
+    }
     if (!m) continue;
     s.Matched = 1;
-    const double d = static_cast<double>(N(s.Line->Stueck) - N(m->Line->Stueck));
-    if (static_cast<long double>(d) >= kThreshold) missing.AddWithQuantity(s.Ref, T(d), *s.Line);
+    const double d = static_cast<double>(N(s.Line.Quantity()) - N(m->Line.Quantity()));
+    if (static_cast<long double>(d) >= kThreshold) missing.AddTaken(source, i, T(d));
   }
   // Reference positions not invoiced at all.
   for (int i = 0; i < source.Count(); ++i) {
     const LineEntry& s = source.Entry(i);
-    if (s.Matched == 0) missing.AddWithQuantity(s.Ref, s.Line->Stueck, *s.Line);
+    if (s.Matched == 0) missing.AddTaken(source, i, s.Line.Quantity());
   }
   missing.Sort();
 }

@@ -2,9 +2,10 @@
 // Positions together with the document they came from (TLineStorage), the equality rule
 // for positions (FindMatch) and the sort order of the views.
 //
-// A storage owns its entries and, through them, their lines. Entries never move in
-// memory once added (the grid keeps pointers to them), only their order in the storage
-// changes with Sort. Nothing here throws.
+// A storage owns its entries; a line is owned by every entry that shares it (LineHandle)
+// and lives as long as the last of them. Entries never move in memory once added (the
+// grid keeps pointers to them), only their order in the storage changes with Sort.
+// Nothing here throws.
 
 #include <cstdint>
 #include <memory>
@@ -25,9 +26,42 @@ struct DocumentRef {
   double Date = 0;   // days
 };
 
+// The line of an entry. The views share the line of the entry they were taken from and
+// keep their own quantity beside it, so a view costs no copy of the line. Asking for the
+// whole line (get, ->, *) gives the entry a line of its own first, with its quantity in
+// Stueck, which it then keeps: writing to it never reaches another entry. Readers that
+// only look (the grid, the report) use Shared and Quantity and leave the line shared.
+class LineHandle {
+ public:
+  LineHandle() = default;
+  LineHandle(std::unique_ptr<TDataGridLine> line) : line_(std::move(line)) {}
+  LineHandle& operator=(std::unique_ptr<TDataGridLine> line);
+
+  TDataGridLine* get() const;
+  TDataGridLine* operator->() const { return get(); }
+  TDataGridLine& operator*() const { return *get(); }
+  explicit operator bool() const { return line_ != nullptr; }
+
+  // The fields as they may be shared with other entries: Stueck there need not be this
+  // entry's quantity. Requires a line.
+  const TDataGridLine& Shared() const { return *line_; }
+  // This entry's quantity text. Requires a line.
+  const std::string& Quantity() const { return ownQuantity_ ? quantity_ : line_->Stueck; }
+  void SetQuantity(std::string quantity);
+  // Keeps a copy of the line's quantity beside it, where reading it needs only the entry.
+  void HoldQuantity();
+  // Shares the line of `other` with `quantity` as this entry's quantity.
+  void ShareWith(const LineHandle& other, const std::string& quantity);
+
+ private:
+  mutable std::shared_ptr<TDataGridLine> line_;
+  mutable std::string quantity_;
+  mutable bool ownQuantity_ = false;  // quantity_ is the quantity, not line_->Stueck
+};
+
 struct LineEntry {
   DocumentRef Ref;
-  std::unique_ptr<TDataGridLine> Line;
+  LineHandle Line;
   double Difference = 0;  // shown in brackets after the quantity
   int32_t Matched = 0;
 };
@@ -75,22 +109,49 @@ class TLineStorage {
   // checked against.
   LineEntry* FindMatchPlain(const TDataGridLine& probe, int* index = nullptr) const;
 
+  // The matching keys of an entry: its lower-cased part number and compacted description
+  // with their hashes, made once when the entry is added (the fields they come from are
+  // not expected to change afterwards). The texts lie back to back in the storage.
+  struct MatchKeys {
+    uint64_t numberHash = 0, descriptionHash = 0;
+    uint32_t numberAt = 0, numberSize = 0, descriptionAt = 0, descriptionSize = 0;
+    bool hasNumber = false, hasDescription = false;  // the fields are not empty
+  };
+
  private:
+  friend void ComputeViews(TLineStorage&, TLineStorage&, TLineStorage&, TLineStorage&, bool);
+
+  // Stores `entry` (its keys added already) as the last entry.
+  LineEntry& Append(LineEntry&& entry);
+  // The keys of `line` appended to keys_ (and their texts to keyText_).
+  void AddKeys(const TDataGridLine& line);
+  // A copy of entry `index`'s keys of `from`.
+  void AddKeys(const TLineStorage& from, int index);
+  std::string_view NumberKey(const MatchKeys& k) const {
+    return std::string_view(keyText_).substr(k.numberAt, k.numberSize);
+  }
+  std::string_view DescriptionKey(const MatchKeys& k) const {
+    return std::string_view(keyText_).substr(k.descriptionAt, k.descriptionSize);
+  }
+  // A copy of entry `index` of `from` (keys included) with `quantity` as its quantity.
+  LineEntry& AddTaken(const TLineStorage& from, int index, const std::string& quantity);
   void IndexEntry(int index);
   void BuildIndex();
+  // The first entry matching `probe`, a key record of `owner`, as FindMatch answers it.
+  int FindKeys(const TLineStorage& owner, const MatchKeys& probe);
   // The first index of a lower-cased part number / compacted description, or -1; with
   // `insert` recorded for it when the key is new.
-  int FindNumber(std::string_view key, int insert = -1);
-  int FindDescription(std::string_view key, int insert = -1);
+  int FindNumber(std::string_view key, uint64_t hash, int insert = -1);
+  int FindDescription(std::string_view key, uint64_t hash, int insert = -1);
 
   // First index per key, in one flat open-addressing table: the key's hash and the entry
-  // that holds it. Keys are not kept; a hit is confirmed against the entry's own field.
+  // that holds it. A hit is confirmed against the entry's key text.
   class KeyIndex {
    public:
     void Clear();
     void Reserve(size_t keys);
     bool Empty() const { return used_ == 0; }
-    // The first index of `key` (under `same`, comparing the key with an entry's field),
+    // The first index of `key` (under `same`, comparing the key with an entry's key),
     // or -1; with `insert` the index is recorded when the key is new.
     template <class Same>
     int Find(uint64_t hash, Same&& same, int insert = -1);
@@ -104,7 +165,13 @@ class TLineStorage {
     size_t used_ = 0;
   };
 
-  std::vector<std::unique_ptr<LineEntry>> entries_;
+  // The entries in storage order; they live in chunks that never move, allocated a few
+  // hundred at a time and freed at once.
+  std::vector<LineEntry*> entries_;
+  std::vector<std::unique_ptr<LineEntry[]>> chunks_;
+  size_t chunkUsed_ = 0, chunkSize_ = 0;
+  std::vector<MatchKeys> keys_;  // one per entry, in the same order
+  std::string keyText_;
   // By lower-cased part number / compacted description, for candidates whose field is not
   // empty. Valid while indexed_ is true.
   KeyIndex byNumber_;

@@ -25,14 +25,14 @@ TLineStorage& SectionStorage(TSuperStack& stack, int section) {
 }
 
 std::string QuantityCellText(const LineEntry& entry) {
-  std::string text = FormatQuantity(N(entry.Line->Stueck));
+  std::string text = FormatQuantity(N(entry.Line.Quantity()));
   if (entry.Difference != 0) text += " [" + FormatQuantity(entry.Difference) + "]";
   return text;
 }
 
 long double SectionTotal(const TLineStorage& storage) {
   long double total = 0;
-  for (int i = 0; i < storage.Count(); ++i) total += N(storage.Entry(i).Line->SummeBetrag);
+  for (int i = 0; i < storage.Count(); ++i) total += N(storage.Entry(i).Line.Shared().SummeBetrag);
   return total;
 }
 
@@ -57,7 +57,7 @@ std::vector<TGridRow> BuildGridRows(TSuperStack& stack) {
     }
     for (int i = 0; i < storage.Count(); ++i) {
       LineEntry& entry = storage.Entry(i);
-      const TDataGridLine& line = *entry.Line;
+      const TDataGridLine& line = entry.Line.Shared();
       TGridRow row;
       row.Kind = TGridRowKind::Line;
       row.Section = s;

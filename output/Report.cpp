@@ -182,7 +182,8 @@ void JsonLine(std::string& out, const LineEntry& entry) {
   JsonKey(out, "matched");
   out += entry.Matched ? '1' : '0';
   // The position's own fields, under the names it publishes, in their order.
-  const TDataGridLine& line = *entry.Line;
+  // Read only: the views' lines stay shared, their quantities lie beside them.
+  const TDataGridLine& line = entry.Line.Shared();
   const auto props = line.Properties();
   for (size_t i = 0; i < props.size(); ++i) {
     out += ",\"";
@@ -190,7 +191,7 @@ void JsonLine(std::string& out, const LineEntry& entry) {
     out += "\":";
     PropRef ref = line.ConstProperty(i);
     if (auto* text = std::get_if<std::string*>(&ref))
-      JsonString(out, **text);
+      JsonString(out, *text == &line.Stueck ? entry.Line.Quantity() : **text);
     else if (auto* flag = std::get_if<bool*>(&ref))
       out += **flag ? "true" : "false";
     else if (auto* number = std::get_if<int32_t*>(&ref))

@@ -386,11 +386,12 @@ int TViewDataGrid::AddSection(TLineStorage& storage, const char* image, const ch
   FModel->AppendRows(storage.Count(), [&](int, std::string* cells) {
     LineEntry& entry = storage.Entry(next++);
     if (entry.Line) {
-      const TDataGridLine& line = *entry.Line;
+      // Read only: the views' lines stay shared.
+      const TDataGridLine& line = entry.Line.Shared();
       put(cells, r.Position, line.Pos);
       put(cells, r.Description, line.Bezeichnung1);
       put(cells, r.PartNo, line.Artikelnummer);
-      std::string quantity = FormatQuantity(N(line.Stueck));
+      std::string quantity = FormatQuantity(N(entry.Line.Quantity()));
       if (entry.Difference != 0) {
         quantity += " [";
         quantity += FormatQuantity(entry.Difference);
@@ -561,7 +562,8 @@ void TViewDataGrid::MarkMatchingRow(int row) {
   std::vector<TLineStorage*> asked;
   for (int b = row + 1; b < RowCount(); ++b) {
     TLineStorage* other = StorageOfRow(b);
-    if (!other || other == storage || !LineOfRow(b)) continue;
+    if (!other || other == storage) continue;
+    if (const LineEntry* entry = EntryOfRow(b); !entry || !entry->Line) continue;
     if (std::find(asked.begin(), asked.end(), other) != asked.end()) continue;
     asked.push_back(other);
     int index = -1;

@@ -47,6 +47,32 @@ TEST(LineStorage, MergesEqualDescriptionsAcrossCaseAndBlanks) {
   EXPECT_EQ(v.merged.Entry(0).Difference, 0);
 }
 
+// The views share the lines they come from: each entry still reads its own quantity, and
+// writing to one entry's line never reaches another's.
+TEST(LineStorage, ViewsShareLinesButNotWrites) {
+  test::ScopedNumberFormat f;
+  Views v;
+  v.source.Add(Doc("AB-1"), MakeLine("Kabel", "10"));
+  v.source.Add(Doc("AB-1"), MakeLine("Mutter", "4"));
+  v.invoiced.Add(Doc("R-1"), MakeLine("Kabel", "3"));
+  v.invoiced.Add(Doc("R-2"), MakeLine("kabel", "2"));
+  v.Compute();
+  ASSERT_EQ(v.merged.Count(), 1);
+  ASSERT_EQ(v.missing.Count(), 2);
+  EXPECT_EQ(v.merged.Entry(0).Line.Quantity(), "5");
+  EXPECT_EQ(v.missing.Entry(0).Line.Quantity(), "5");
+  EXPECT_EQ(v.missing.Entry(1).Line.Quantity(), "4");
+  v.missing.Entry(1).Line->Bezeichnung2 = "neu";
+  v.merged.Entry(0).Line->Stueck = "7";
+  v.invoiced.Entry(0).Line->Bezeichnung2 = "alt";
+  EXPECT_EQ(v.source.Entry(1).Line.Shared().Bezeichnung2, "");
+  EXPECT_EQ(v.invoiced.Entry(0).Line->Stueck, "3");
+  EXPECT_EQ(v.merged.Entry(0).Line.Quantity(), "7");
+  EXPECT_EQ(v.merged.Entry(0).Line->Bezeichnung2, "");
+  EXPECT_EQ(v.missing.Entry(0).Line->Stueck, "5");
+  EXPECT_EQ(v.source.Entry(0).Line->Stueck, "10");
+}
+
 TEST(LineStorage, EqualityRule) {
   TLineStorage s;
   s.Add(Doc("A"), MakeLine("Mutter", "1", "AB-1"));
