@@ -21,6 +21,13 @@ std::vector<ClipboardBlock> ClipboardPayload::Blocks() const {
           {kMimeCSV, &CSVUtf8}};
 }
 
+std::vector<SystemClipboardBlock> ClipboardPayload::SystemBlocks() const {
+  return {{kFormatDataGridData, &DataGridData},
+          {kFormatHTML, &HTMLFormat},
+          {"", &Text},
+          {kFormatCSV, &CSV}};
+}
+
 ClipboardPayload RenderToClipboard(TExDataGridLines& lines, const std::string& guid) {
   ClipboardPayload p;
   lines.GUID = guid;

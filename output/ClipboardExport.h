@@ -13,6 +13,7 @@
 
 #include "docdata/DataGridLine.h"
 #include "output/ExDataGridLines.h"
+#include "platform/SystemClipboard.h"
 
 namespace dz {
 
@@ -44,10 +45,13 @@ struct ClipboardPayload {
   std::string TextUtf8;      // "text/plain"
   std::string CSVUtf8;       // "text/csv"
 
-  // The named blocks in the order they go on the clipboard: "CF_DATAGRIDDATA",
+  // The named blocks in the order they go on the toolkit's clipboard: "CF_DATAGRIDDATA",
   // "HTML Format", "CSV", "text/html", "text/plain", "text/csv". (Text has no name of its
-  // own here: on this platform "text/plain" carries it.)
+  // own there: "text/plain" carries it.)
   std::vector<ClipboardBlock> Blocks() const;
+  // The blocks for a system clipboard of registered formats (Windows), in the order they go
+  // on it: "CF_DATAGRIDDATA", "HTML Format", Text under the system's text format, "CSV".
+  std::vector<SystemClipboardBlock> SystemBlocks() const;
 };
 
 // Renders `lines` for the clipboard: its GUID is set to `guid` first, then the wrapper
