@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <new>
 
 #include "docdata/Cp1252.h"
 #include "docdata/MVJSONObject.h"
@@ -181,6 +182,12 @@ LineEntry& TLineStorage::Append(LineEntry&& entry) {
   return e;
 }
 
+void TLineStorage::KeepOffsetsExact() {
+  // The key records hold 32-bit offsets: key texts beyond them would make them point at the
+  // wrong keys, so such a run counts as out of memory.
+  if (keyText_.size() > UINT32_MAX) throw std::bad_alloc();
+}
+
 void TLineStorage::AddKeys(const TDataGridLine& line) {
   MatchKeys k;
   const size_t start = keyText_.size();
@@ -195,6 +202,7 @@ void TLineStorage::AddKeys(const TDataGridLine& line) {
   CompactTextInto(descriptionKey_, line.Bezeichnung1);
   k.descriptionHash = KeyHash(descriptionKey_);
   keyText_ += descriptionKey_;
+  KeepOffsetsExact();
   k.numberAt = static_cast<uint32_t>(start);
   k.numberSize = static_cast<uint32_t>(numberKey_.size() * k.hasNumber);
   k.descriptionAt = static_cast<uint32_t>(start + k.numberSize);
@@ -207,6 +215,7 @@ void TLineStorage::AddKeys(const TLineStorage& from, int index) {
   const size_t start = keyText_.size();
   keyText_ += from.NumberKey(k);
   keyText_ += from.DescriptionKey(k);
+  KeepOffsetsExact();
   k.numberAt = static_cast<uint32_t>(start);
   k.descriptionAt = static_cast<uint32_t>(start + k.numberSize);
   keys_.push_back(k);

@@ -5,7 +5,7 @@
 // A storage owns its entries; a line is owned by every entry that shares it (LineHandle)
 // and lives as long as the last of them. Entries never move in memory once added (the
 // grid keeps pointers to them), only their order in the storage changes with Sort.
-// Nothing here throws.
+// Nothing here throws but std::bad_alloc.
 
 #include <cstdint>
 #include <memory>
@@ -127,6 +127,8 @@ class TLineStorage {
   void AddKeys(const TDataGridLine& line);
   // A copy of entry `index`'s keys of `from`.
   void AddKeys(const TLineStorage& from, int index);
+  // Raises std::bad_alloc when the key texts outgrow the key records' offsets.
+  void KeepOffsetsExact();
   std::string_view NumberKey(const MatchKeys& k) const {
     return std::string_view(keyText_).substr(k.numberAt, k.numberSize);
   }
