@@ -9,21 +9,11 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 out=${1:-build/screenshot.png}
 mkdir -p "$(dirname "$out")"
-
-missing=""
-command -v Xvfb >/dev/null || missing="$missing xvfb"
-command -v xwd >/dev/null || missing="$missing x11-apps"
-command -v xwininfo >/dev/null || missing="$missing x11-utils"
-command -v xwdtopnm >/dev/null || missing="$missing netpbm"
-if [ -n "$missing" ]; then
-  echo "Installing:$missing"
-  SUDO=""
-  [ "$(id -u)" = 0 ] || SUDO=sudo
-  $SUDO apt-get update -q && DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q $missing
-fi
+# shellcheck source=tools/xwindow.sh
+. tools/xwindow.sh
+install_x_tools
 
 work=$(mktemp -d)
-xvfb_pid=""
 demo_pid=""
 cleanup() {
   # Only what this script started: the demo's process group, then the X server.
@@ -31,23 +21,12 @@ cleanup() {
     kill -TERM -- "-$demo_pid" 2>/dev/null || true
     wait "$demo_pid" 2>/dev/null || true
   fi
-  if [ -n "$xvfb_pid" ]; then
-    kill -TERM "$xvfb_pid" 2>/dev/null || true
-    wait "$xvfb_pid" 2>/dev/null || true
-  fi
+  stop_xvfb
   rm -rf "$work"
 }
 trap cleanup EXIT
 
-# Xvfb picks a free display itself and reports its number.
-Xvfb -displayfd 3 -screen 0 1280x2000x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-xvfb_pid=$!
-for _ in $(seq 100); do
-  [ -s "$work/display" ] && break
-  sleep 0.1
-done
-[ -s "$work/display" ] || { echo "Xvfb did not start" >&2; cat "$work/xvfb.log" >&2; exit 1; }
-export DISPLAY=":$(head -n1 "$work/display")"
+start_xvfb "$work"
 # The host stand-in's files (server list, sockets, documents) stay in this run's folder.
 export TMPDIR="$work"
 export QT_QPA_PLATFORM=xcb
@@ -58,34 +37,10 @@ setsid ./build/bin/hostsim demo -- ./build/bin/dirivararez -geometry 900x1800+0+
   >"$work/demo.log" 2>&1 &
 demo_pid=$!
 
-# The caption changes from the program title to the document's once the first load has
-# been shown. A load that failed leaves the title (the red panel then shows why); after
-# half a minute the window is taken as it is.
-window=""
-for i in $(seq 300); do
-  if ! kill -0 "$demo_pid" 2>/dev/null; then
-    echo "the demo ended early:" >&2
-    cat "$work/demo.log" >&2
-    exit 1
-  fi
-  ours=$(xwininfo -root -children 2>/dev/null | grep -i -F '("dirivararez" "dirivararez")' || true)
-  loaded=$(echo "$ours" | grep -v -F '"Dirivararez":' | head -n1 || true)
-  if [ -n "$loaded" ]; then
-    window=$(echo "$loaded" | awk '{print $1}')
-    break
-  fi
-  if [ "$i" = 300 ] && [ -n "$ours" ]; then
-    echo "the caption did not change; taking the window as it is" >&2
-    window=$(echo "$ours" | head -n1 | awk '{print $1}')
-  fi
-  sleep 0.1
-done
-if [ -z "$window" ]; then
-  echo "the window did not appear" >&2
-  cat "$work/demo.log" >&2
-  exit 1
-fi
+# After half a minute without a load shown, the window is taken as it is.
+window=$(wait_for_loaded_window '("dirivararez" "dirivararez")' "$demo_pid" "$work/demo.log" 30) ||
+  [ $? = 2 ]
 # Let the grid finish painting before the picture is taken.
 sleep 1
-xwd -silent -id "$window" | xwdtopnm 2>/dev/null | pnmtopng >"$out"
+save_window_png "$window" "$out"
 echo "saved $out"
