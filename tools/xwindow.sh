@@ -1,6 +1,6 @@
 # shellcheck shell=bash
 # A virtual X server and the tool's window on it, for the screenshots and the package check;
-# sourced, not run. The caller's EXIT trap calls stop_xvfb.
+# sourced, not run. The caller's EXIT trap calls stop_demo and stop_xvfb.
 #   install_x_tools               installs Xvfb and the X tools below when missing
 #   start_xvfb WORKDIR [WxHxD]    starts Xvfb on a free display and exports DISPLAY
 #   stop_xvfb                     stops it again
@@ -12,6 +12,14 @@
 #                                 why) prints the id and returns 2. Returns 1 when PID ends
 #                                 first or no window came (LOG shown).
 #   save_window_png WINDOW FILE   saves the window as a PNG picture
+#   start_demo LOG COMMAND...     runs COMMAND in a process group of its own (stopping it
+#                                 reaches the window it starts too), output into LOG;
+#                                 its id in $demo_pid
+#   stop_demo                     stops that process group
+#   take_screenshot OUT PATTERN SECONDS COMMAND...
+#                                 all of it: Xvfb, COMMAND (with TMPDIR a folder of its own)
+#                                 until its window has loaded (after SECONDS it is taken as
+#                                 it is), the window saved as OUT, everything stopped again
 
 install_x_tools() {
   local missing=""
@@ -82,4 +90,36 @@ wait_for_loaded_window() {
 
 save_window_png() {
   xwd -silent -id "$1" | xwdtopnm 2>/dev/null | pnmtopng >"$2"
+}
+
+demo_pid=""
+start_demo() {
+  local log="$1"
+  shift
+  setsid "$@" >"$log" 2>&1 &
+  demo_pid=$!
+}
+
+stop_demo() {
+  [ -n "$demo_pid" ] || return 0
+  kill -TERM -- "-$demo_pid" 2>/dev/null || true
+  wait "$demo_pid" 2>/dev/null || true
+  demo_pid=""
+}
+
+take_screenshot() {
+  local out="$1" pattern="$2" seconds="$3" window
+  shift 3
+  mkdir -p "$(dirname "$out")"
+  install_x_tools
+  shot_work=$(mktemp -d)
+  trap 'stop_demo; stop_xvfb; rm -rf "$shot_work"' EXIT
+  start_xvfb "$shot_work"
+  TMPDIR="$shot_work" start_demo "$shot_work/demo.log" "$@"
+  window=$(wait_for_loaded_window "$pattern" "$demo_pid" "$shot_work/demo.log" "$seconds") ||
+    [ $? = 2 ]
+  # Let the grid finish painting before the picture is taken.
+  sleep 2
+  save_window_png "$window" "$out"
+  echo "saved $out"
 }

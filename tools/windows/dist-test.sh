@@ -13,14 +13,10 @@ cd "$(dirname "$0")/../.."
 install_x_tools
 
 work="$(mktemp -d)"
-demo_pid=""
 cleanup() {
-  # Only what this script started: the demo's process group (Wine's own programs for the
-  # prefix included), what is left in the throwaway prefix, the X server.
-  if [ -n "$demo_pid" ]; then
-    kill -TERM -- "-$demo_pid" 2>/dev/null || true
-    wait "$demo_pid" 2>/dev/null || true
-  fi
+  # Only what this script started: the demo's process group, what is left in the throwaway
+  # prefix (Wine's own programs for it), the X server.
+  stop_demo
   if [ -d "$work/wine" ]; then
     WINEPREFIX="$work/wine" timeout 30 wineserver -k 2>/dev/null || true
     WINEPREFIX="$work/wine" timeout 30 wineserver -w 2>/dev/null || true
@@ -40,9 +36,9 @@ folder="$WINEPREFIX/drive_c/Dirivararez"
 mkdir "$folder"
 unzip -q "$zip" -d "$folder"
 
-# The demo in its own process group; the window is its child.
-(cd "$folder" && exec setsid wine hostsim.exe demo -- dirivararez.exe >"$work/demo.log" 2>&1) &
-demo_pid=$!
+# As README.txt says, in the package's folder.
+cd "$folder"
+start_demo "$work/demo.log" wine hostsim.exe demo -- dirivararez.exe
 rc=0
 window=$(wait_for_loaded_window '"dirivararez.exe"' "$demo_pid" "$work/demo.log" 120) || rc=$?
 if [ "$rc" != 0 ]; then
