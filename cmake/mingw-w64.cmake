@@ -1,6 +1,7 @@
 # Cross build for 64-bit Windows with Debian's mingw-w64 (posix thread model, for std::thread),
 # run under Wine. DIRI_WIN_DEPS names the prefixes that tools/windows/deps.sh filled with
-# GoogleTest and SQLite (and the Qt that tools/windows/build-qt.sh built, for the window).
+# GoogleTest and SQLite. With the window, Qt's own toolchain file (from the Qt that
+# tools/windows/build-qt.sh built) comes first and loads this one (QT_CHAINLOAD_TOOLCHAIN_FILE).
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 

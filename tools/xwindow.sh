@@ -70,7 +70,9 @@ wait_for_loaded_window() {
       cat "$log" >&2
       return 1
     fi
-    ours=$(xwininfo -root -children 2>/dev/null | grep -i -F "$pattern" || true)
+    # Wine gives every program an invisible "Default IME" window as well.
+    ours=$(xwininfo -root -children 2>/dev/null | grep -i -F "$pattern" |
+      grep -v -F '"Default IME"' || true)
     loaded=$(echo "$ours" | grep -v -F '"Dirivararez":' | head -n1 || true)
     if [ -n "$loaded" ]; then
       echo "$loaded" | awk '{print $1}'

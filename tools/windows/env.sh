@@ -45,10 +45,18 @@ build_windows() {
     launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
   fi
   wine_prefix
-  # Configured each time: a folder from a build without the window gets it.
+  # Qt's toolchain file finds Qt (and Debian's Qt for moc and the other build tools), then
+  # hands over to ours. A folder configured with another toolchain file starts afresh: the
+  # file is read only at the first configuration.
+  local toolchain="$qt/lib/cmake/Qt6/qt.toolchain.cmake"
+  if [ -f "$build/CMakeCache.txt" ] &&
+    ! grep -qxF "CMAKE_TOOLCHAIN_FILE:FILEPATH=$toolchain" "$build/CMakeCache.txt"; then
+    rm -rf "$build/CMakeCache.txt" "$build/CMakeFiles"
+  fi
+  # Configured each time: cheap, and a folder from a build without the window gets it.
   cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64.cmake" -DDIRI_WIN_DEPS="$deps;$qt" \
-    -DDIRI_GUI=ON -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
-    "${launcher[@]}" >/dev/null
+    -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DQT_CHAINLOAD_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64.cmake" \
+    -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
+    -DDIRI_WIN_DEPS="$deps" -DDIRI_GUI=ON "${launcher[@]}" >/dev/null
   cmake --build "$build" -j "$jobs" "$@"
 }
