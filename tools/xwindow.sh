@@ -19,7 +19,8 @@
 #   take_screenshot OUT PATTERN SECONDS COMMAND...
 #                                 all of it: Xvfb, COMMAND (with TMPDIR a folder of its own)
 #                                 until its window has loaded (after SECONDS it is taken as
-#                                 it is), the window saved as OUT, everything stopped again
+#                                 it is), the window saved as OUT, everything stopped again;
+#                                 the screen is SHOT_SCREEN (default 1280x2000x24)
 
 install_x_tools() {
   local missing=""
@@ -75,6 +76,7 @@ wait_for_loaded_window() {
       grep -v -F '"Default IME"' || true)
     loaded=$(echo "$ours" | grep -v -F '"Dirivararez":' | head -n1 || true)
     if [ -n "$loaded" ]; then
+      echo "window:$loaded" >&2
       echo "$loaded" | awk '{print $1}'
       return 0
     fi
@@ -116,7 +118,7 @@ take_screenshot() {
   install_x_tools
   shot_work=$(mktemp -d)
   trap 'stop_demo; stop_xvfb; rm -rf "$shot_work"' EXIT
-  start_xvfb "$shot_work"
+  start_xvfb "$shot_work" "${SHOT_SCREEN:-1280x2000x24}"
   TMPDIR="$shot_work" start_demo "$shot_work/demo.log" "$@"
   window=$(wait_for_loaded_window "$pattern" "$demo_pid" "$shot_work/demo.log" "$seconds") ||
     [ $? = 2 ]
