@@ -8,7 +8,8 @@ PACKAGES := cmake ninja-build g++ clang libclang-rt-14-dev clang-format pkg-conf
             xvfb xauth
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps build demo test test-asan test-tsan test-windows test-office fuzz-corpus ci format screenshot bench clean
+.PHONY: all deps build demo test test-asan test-tsan test-windows test-office windows-dist fuzz-corpus ci format \
+        screenshot screenshot-windows bench clean
 
 all: build
 
@@ -56,8 +57,10 @@ test-tsan: deps build-tsan/build.ninja
 	cd build-tsan && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
 	  ctest --output-on-failure -j $(JOBS) -E '^gui_'
 
-# Everything without the toolkit cross-built for 64-bit Windows into build-win/ and tested
-# under Wine, then the Windows report compared with the Linux build's (hence `build`).
+# Everything cross-built for 64-bit Windows into build-win/ (the window against Qt that
+# tools/windows/build-qt.sh builds once into ~/.cache) and tested under Wine, the Windows
+# report compared with the Linux build's (hence `build`), and the package tried in a fresh
+# Wine prefix.
 test-windows: build
 	JOBS=$(JOBS) ./tools/windows/test.sh
 
@@ -67,6 +70,10 @@ test-windows: build
 test-office: build
 	./tools/office-check.sh build
 
+# build-win/dist/dirivararez-win64.zip: the programs, the Qt and C++ runtime DLLs, README.txt.
+windows-dist:
+	JOBS=$(JOBS) ./tools/windows/dist.sh
+
 ci: test test-office test-asan test-tsan test-windows
 
 format:
@@ -74,6 +81,10 @@ format:
 
 screenshot: build
 	./tools/screenshot.sh
+
+# build-win/screenshot.png: the Windows window under Wine, loaded from `hostsim.exe demo`.
+screenshot-windows:
+	JOBS=$(JOBS) ./tools/windows/screenshot.sh
 
 # Every benchmark ends with "ratio X (target <= Y: met)" (or "NOT met"); the summary
 # collects those last lines.

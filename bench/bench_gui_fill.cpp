@@ -99,7 +99,7 @@ size_t PlainRows(Run& run) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
   SetNumberFormat(DefaultNumberFormat());
   const int lines = 100000, reps = 5;

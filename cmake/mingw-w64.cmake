@@ -1,6 +1,7 @@
 # Cross build for 64-bit Windows with Debian's mingw-w64 (posix thread model, for std::thread),
 # run under Wine. DIRI_WIN_DEPS names the prefixes that tools/windows/deps.sh filled with
-# GoogleTest and SQLite.
+# GoogleTest and SQLite. With the window, Qt's own toolchain file (from the Qt that
+# tools/windows/build-qt.sh built) comes first and loads this one (QT_CHAINLOAD_TOOLCHAIN_FILE).
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 
@@ -21,7 +22,3 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-
-# The C and C++ runtimes are linked in, so the programs start under Wine (and on a user's
-# machine) without shipping libgcc/libstdc++/winpthread DLLs beside them.
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")

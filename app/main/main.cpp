@@ -14,6 +14,7 @@ int main(int argc, char** argv) {
   const std::vector<std::string> args = dz::ProgramArguments(argc, argv);
   // Arguments for the toolkit itself (-platform, -display) still open the window.
   if (args.empty() || args.front().rfind("--", 0) != 0) return dz::RunWindowProgram(argc, argv);
+  dz::UseParentConsole();
   dz::InitNumberFormat(dz::ProgramDir());
   // The JSON report is UTF-8 bytes, the same on every system.
   dz::SetBinaryStdout();

@@ -21,6 +21,23 @@ void SetBinaryStdout() {
   _setmode(_fileno(stdout), _O_BINARY);
 }
 
+namespace {
+
+bool HasHandle(DWORD which) {
+  const HANDLE h = GetStdHandle(which);
+  return h != nullptr && h != INVALID_HANDLE_VALUE;
+}
+
+}  // namespace
+
+void UseParentConsole() {
+  const bool out = HasHandle(STD_OUTPUT_HANDLE), err = HasHandle(STD_ERROR_HANDLE);
+  if ((out && err) || !AttachConsole(ATTACH_PARENT_PROCESS)) return;
+  FILE* reopened = nullptr;
+  if (!out) freopen_s(&reopened, "CONOUT$", "w", stdout);
+  if (!err) freopen_s(&reopened, "CONOUT$", "w", stderr);
+}
+
 std::vector<std::string> ProgramArguments(int argc, char** argv) {
   int count = 0;
   LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);

@@ -3,6 +3,7 @@
 // screens side by side (1024 x 768 and, to its right, 1280 x 1024).
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QScreen>
 #include <QTest>
@@ -132,8 +133,13 @@ int main(int argc, char** argv) {
       {"name": "left", "x": 0, "y": 0, "width": 1024, "height": 768, "logicalDpi": 96},
       {"name": "right", "x": 1024, "y": 0, "width": 1280, "height": 1024, "logicalDpi": 96}]})");
   config.close();
-  qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + config.fileName().toUtf8());
+  // Qt cuts the platform's options at every colon, a drive letter's too ("C:\..."): the file
+  // is named relative to the working folder, which is that folder while the platform starts.
+  const QString working = QDir::currentPath();
+  if (!QDir::setCurrent(QString::fromStdString(dir.path()))) return 1;
+  qputenv("QT_QPA_PLATFORM", "offscreen:configfile=screens.json");
   QApplication app(argc, argv);
+  QDir::setCurrent(working);
   PlacementTest test;
   return QTest::qExec(&test, argc, argv);
 }

@@ -12,26 +12,11 @@ cache="${XDG_CACHE_HOME:-$HOME/.cache}/dirivararez/mingw-w64"
 jobs="${JOBS:-$(nproc)}"
 
 packages="g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64 libz-mingw-w64-dev
-          tcl googletest dpkg-dev cmake ninja-build nlohmann-json3-dev"
-SUDO=""
-[ "$(id -u)" = 0 ] || SUDO=sudo
-apt_get() {
-  # Other builds on the same machine may hold the package lock for a while.
-  $SUDO env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 "$@"
-}
-
-missing=""
-for p in $packages; do
-  dpkg-query -W -f='${Status}\n' "$p" 2>/dev/null | grep -q 'install ok installed' || missing="$missing $p"
-done
-updated=0
-if [ -n "$missing" ]; then
-  echo "Installing:$missing" >&2
-  apt_get update -q >&2
-  updated=1
-  # shellcheck disable=SC2086
-  apt_get install -y -q --no-install-recommends $missing >&2
-fi
+          tcl googletest dpkg-dev cmake ninja-build nlohmann-json3-dev zip unzip"
+# shellcheck source=apt.sh
+. "$here/apt.sh"
+# shellcheck disable=SC2086
+apt_install_missing $packages
 
 # GoogleTest, from the sources Debian ships in /usr/src/googletest.
 gtest_version="$(dpkg-query -W -f='${Version}' googletest)"
@@ -50,20 +35,12 @@ if [ ! -f "$gtest_prefix/.done" ]; then
   trap - EXIT
 fi
 
-# SQLite, from Debian's source package. `apt-get source` needs a deb-src entry for the Debian
-# archive; the machine's sources list carries only binary entries, so one is added here.
+# SQLite, from Debian's source package.
 sqlite_version="$(apt-cache policy sqlite3 libsqlite3-dev 2>/dev/null | awk '/Candidate:/ {print $2; exit}')"
 sqlite_prefix="$cache/sqlite3-$sqlite_version"
 if [ ! -f "$sqlite_prefix/.done" ]; then
   echo "Building SQLite $sqlite_version for Windows" >&2
-  src_list=/etc/apt/sources.list.d/dirivararez-deb-src.sources
-  if ! grep -rqs '^Types:.*deb-src' /etc/apt/sources.list.d/ && ! grep -qs '^deb-src' /etc/apt/sources.list; then
-    codename="$(. /etc/os-release && echo "$VERSION_CODENAME")"
-    printf 'Types: deb-src\nURIs: http://deb.debian.org/debian\nSuites: %s %s-updates\nComponents: main\nSigned-By: /usr/share/keyrings/debian-archive-keyring.gpg\n\nTypes: deb-src\nURIs: http://deb.debian.org/debian-security\nSuites: %s-security\nComponents: main\nSigned-By: /usr/share/keyrings/debian-archive-keyring.gpg\n' \
-      "$codename" "$codename" "$codename" | $SUDO tee "$src_list" >/dev/null
-    updated=0
-  fi
-  [ "$updated" = 1 ] || apt_get update -q >&2
+  apt_enable_sources
   work="$(mktemp -d)"
   trap 'rm -rf "$work"' EXIT
   (cd "$work" && apt-get source --download-only -q "sqlite3=$sqlite_version" >&2)

@@ -1,38 +1,16 @@
 #!/usr/bin/env bash
-# The Windows leg: builds everything without the toolkit for 64-bit Windows into build-win/
-# (cross compiled on Linux), runs the test suite under Wine, and checks that the report of
-# the Windows program equals the Linux program's on the demo sample.
+# The Windows leg: builds everything for 64-bit Windows into build-win/ (cross compiled on
+# Linux, the window against Qt built by build-qt.sh), runs the test suites under Wine, checks
+# that the report of the Windows program equals the Linux program's on the demo sample, and
+# that the package starts the window in a fresh Wine prefix.
 #
 #   tools/windows/test.sh     (make test-windows)
 set -euo pipefail
 root="$(cd "$(dirname "$0")/../.." && pwd)"
 cd "$root"
-jobs="${JOBS:-$(nproc)}"
-build=build-win
-
-deps="$(tools/windows/deps.sh | tail -n 1)"
-
-# A Wine prefix of our own inside the build folder; test discovery and ctest both run the
-# programs through Wine. Mono and Gecko are not needed and would only slow the first start.
-export WINEPREFIX="$root/$build/wine" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-mkdir -p "$build"
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-  echo "Creating the Wine prefix $WINEPREFIX" >&2
-  wineboot -i >/dev/null 2>&1
-  wineserver -w
-fi
-
-launcher=()
-if command -v ccache >/dev/null; then
-  export CCACHE_BASEDIR="$root" CCACHE_NOHASHDIR=1
-  launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
-fi
-if [ ! -f "$build/build.ninja" ]; then
-  cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" -DDIRI_WIN_DEPS="$deps" -DDIRI_GUI=OFF \
-    "${launcher[@]}"
-fi
-cmake --build "$build" -j "$jobs"
+# shellcheck source=tools/windows/env.sh
+. tools/windows/env.sh
+build_windows
 
 # One server for the whole run, started before the tests: parallel cold starts race. It
 # ends by itself a minute after its last client; one still running from a previous run
@@ -52,10 +30,23 @@ rm -f "$fifo"
 trap 'exec 9>&-; wait "$idle" 2>/dev/null || true' EXIT
 # Under load Wine now and then fails to start a program at all (no output, a few
 # milliseconds). Such tests get one more run, alone; a test that fails twice fails the leg.
-if ! (cd "$build" && ctest --output-on-failure -j "$jobs"); then
-  echo "test-windows: running the failed tests once more, one at a time" >&2
-  (cd "$build" && ctest --output-on-failure --rerun-failed)
-fi
+run_ctest() {
+  if ! (cd "$build" && ctest --output-on-failure -j "$jobs" "$@"); then
+    echo "test-windows: running the failed tests once more, one at a time" >&2
+    (cd "$build" && ctest --output-on-failure --rerun-failed)
+  fi
+}
+run_ctest -E '^gui_'
+
+# The window's QTest suites (offscreen platform, Qt's DLLs found through WINEPATH).
+run_gui_suites() {
+  run_ctest -R '^gui_'
+}
+run_gui_suites
 
 # Against the Linux programs of `make build` (or those in DIRI_LINUX_BIN).
 "$root/tools/windows/compare-report.sh" "${DIRI_LINUX_BIN:-$root/build/bin}" "$root/$build/bin"
+
+# The package, tried as a user gets it.
+"$root/tools/windows/dist.sh"
+"$root/tools/windows/dist-test.sh" "$root/$build/dist/dirivararez-win64.zip"
