@@ -47,6 +47,10 @@ while [ "${#queue[@]}" -gt 0 ]; do
   done
 done
 
+# The runtime DLLs come with their debugging information (libstdc++ alone 23 MB): not for
+# users.
+x86_64-w64-mingw32-strip --strip-debug "$stage"/*.dll
+
 # Windows line ends, for every editor there.
 sed 's/$/\r/' tools/windows/README.txt >"$stage/README.txt"
 (cd "$stage" && zip -q -r -X -9 "../$(basename "$zip")" .)
