@@ -45,6 +45,31 @@ struct Event {
   }
 };
 
+// One overlapped ReadFile or WriteFile of at most 1 GiB on `handle`, finished as FinishIo
+// does, unless `wake` is signalled already. A write that moved nothing counts as failed.
+std::ptrdiff_t Transfer(HANDLE handle, HANDLE wake, int silenceMs, bool reading, void* buffer,
+                        std::size_t size) {
+  if (WaitForSingleObject(wake, 0) == WAIT_OBJECT_0) return -1;
+  Event done;
+  if (!done.h) return -1;
+  OVERLAPPED ov{};
+  ov.hEvent = done.h;
+  const DWORD ask = static_cast<DWORD>(std::min<std::size_t>(size, 1u << 30));
+  DWORD n = 0;
+  const BOOL now =
+      reading ? ReadFile(handle, buffer, ask, &n, &ov) : WriteFile(handle, buffer, ask, &n, &ov);
+  if (now) return static_cast<std::ptrdiff_t>(n);
+  const DWORD err = GetLastError();
+  if (err == ERROR_IO_PENDING) {
+    const std::ptrdiff_t r = FinishIo(handle, ov, wake, silenceMs, reading);
+    return !reading && r == 0 && size > 0 ? -1 : r;
+  }
+  if (!reading) return -1;
+  // A server writing messages hands a long one over in parts: each part counts as read.
+  if (err == ERROR_MORE_DATA) return static_cast<std::ptrdiff_t>(n);
+  return err == ERROR_BROKEN_PIPE ? 0 : -1;
+}
+
 // Whether the server process at the other end of `pipe` runs as the current user. Pipe
 // names are shared by every session on the machine, so another user could create the
 // name first and answer in the host's place; such a server is treated as absent.
@@ -99,34 +124,13 @@ PipeChannel::~PipeChannel() {
 
 std::ptrdiff_t PipeChannel::Read(void* buffer, std::size_t size) {
   if (!win::Valid(handle_) || !win::Valid(wake_)) return -1;
-  if (WaitForSingleObject(H(wake_), 0) == WAIT_OBJECT_0) return -1;
-  Event done;
-  if (!done.h) return -1;
-  OVERLAPPED ov{};
-  ov.hEvent = done.h;
-  const DWORD ask = static_cast<DWORD>(std::min<std::size_t>(size, 1u << 30));
-  DWORD n = 0;
-  if (ReadFile(H(handle_), buffer, ask, &n, &ov)) return static_cast<std::ptrdiff_t>(n);
-  const DWORD err = GetLastError();
-  if (err == ERROR_IO_PENDING) return FinishIo(H(handle_), ov, H(wake_), silenceMs_, true);
-  // A server writing messages hands a long one over in parts: each part counts as read.
-  if (err == ERROR_MORE_DATA) return static_cast<std::ptrdiff_t>(n);
-  return err == ERROR_BROKEN_PIPE ? 0 : -1;
+  return Transfer(H(handle_), H(wake_), silenceMs_, true, buffer, size);
 }
 
 std::ptrdiff_t PipeChannel::Write(const void* buffer, std::size_t size) {
   if (!win::Valid(handle_) || !win::Valid(wake_)) return -1;
-  if (WaitForSingleObject(H(wake_), 0) == WAIT_OBJECT_0) return -1;
-  Event done;
-  if (!done.h) return -1;
-  OVERLAPPED ov{};
-  ov.hEvent = done.h;
-  const DWORD ask = static_cast<DWORD>(std::min<std::size_t>(size, 1u << 30));
-  DWORD n = 0;
-  if (WriteFile(H(handle_), buffer, ask, &n, &ov)) return static_cast<std::ptrdiff_t>(n);
-  if (GetLastError() != ERROR_IO_PENDING) return -1;
-  const std::ptrdiff_t r = FinishIo(H(handle_), ov, H(wake_), silenceMs_, false);
-  return r == 0 && size > 0 ? -1 : r;
+  // WriteFile only reads the buffer.
+  return Transfer(H(handle_), H(wake_), silenceMs_, false, const_cast<void*>(buffer), size);
 }
 
 void PipeChannel::Close() {
