@@ -9,15 +9,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
 
-if ! dpkg-query -W -f='${Status}\n' libreoffice-calc 2>/dev/null | grep -q 'install ok installed'; then
-  echo "Installing: libreoffice-calc"
-  SUDO=""
-  [ "$(id -u)" = 0 ] || SUDO=sudo
-  # Other builds on the same machine may hold the package lock for a while.
-  $SUDO apt-get -o DPkg::Lock::Timeout=600 update -q
-  $SUDO env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 install -y -q \
-    --no-install-recommends libreoffice-calc
-fi
+# shellcheck source=tools/windows/apt.sh
+. tools/windows/apt.sh
+apt_install_missing libreoffice-calc
 
 work=$(mktemp -d)
 office_pid=""

@@ -22,19 +22,11 @@
 #                                 it is), the window saved as OUT, everything stopped again;
 #                                 the screen is SHOT_SCREEN (default 1280x2000x24)
 
+# shellcheck source=tools/windows/apt.sh
+. "$(dirname "${BASH_SOURCE[0]}")/windows/apt.sh"
+
 install_x_tools() {
-  local missing=""
-  command -v Xvfb >/dev/null || missing="$missing xvfb"
-  command -v xwd >/dev/null || missing="$missing x11-apps"
-  command -v xwininfo >/dev/null || missing="$missing x11-utils"
-  command -v xwdtopnm >/dev/null || missing="$missing netpbm"
-  [ -n "$missing" ] || return 0
-  echo "Installing:$missing" >&2
-  local sudo=""
-  [ "$(id -u)" = 0 ] || sudo=sudo
-  $sudo apt-get -o DPkg::Lock::Timeout=600 update -q >&2
-  $sudo env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 install -y -q \
-    $missing >&2
+  apt_install_missing xvfb x11-apps x11-utils netpbm
 }
 
 xvfb_pid=""

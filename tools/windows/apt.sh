@@ -1,5 +1,5 @@
 # shellcheck shell=bash
-# Debian package helpers shared by the Windows scripts; sourced, not run.
+# Debian package helpers shared by the project's scripts; sourced, not run.
 #   apt_install_missing PACKAGE...   installs those not yet installed (one update first)
 #   apt_enable_sources               makes `apt-get source` work (adds a deb-src entry)
 SUDO=""
