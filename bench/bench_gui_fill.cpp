@@ -70,20 +70,20 @@ size_t PlainRows(Run& run) {
     TLineStorage& storage = run.storages[s];
     for (int i = 0; i < storage.Count(); ++i) {
       const LineEntry& entry = storage.Entry(i);
-      const TDataGridLine& line = *entry.Line;
+      const LineView line = entry.Line.Shared();
       std::string* c = row();
       c[1] = images[s];
-      c[2] = line.Pos;
-      c[3] = line.Bezeichnung1;
-      c[4] = line.Artikelnummer;
-      std::string quantity = FormatQuantity(N(line.Stueck));
+      c[2] = line.Pos();
+      c[3] = line.Bezeichnung1();
+      c[4] = line.Artikelnummer();
+      std::string quantity = FormatQuantity(N(entry.Line.Quantity()));
       if (entry.Difference != 0) quantity += " [" + FormatQuantity(entry.Difference) + "]";
       c[5] = std::move(quantity);
-      c[6] = line.Einheit;
+      c[6] = line.Einheit();
       c[7] = entry.Ref.Number;
       c[8] = std::to_string(link++);
       c[9] = range;
-      total += N(line.SummeBetrag);
+      total += N(line.SummeBetrag());
     }
     if (s == 1 || s == 3) {
       std::string* sum = row();

@@ -59,11 +59,11 @@ double FloorSeconds(const Data& d) {
   std::string key;
   for (const TLineStorage* s : {&d.invoiced, &d.source})
     for (int i = 0; i < s->Count(); ++i) {
-      const TDataGridLine& l = *s->Entry(i).Line;
-      LowerCaseInto(key, l.Artikelnummer);
+      const LineView l = s->Entry(i).Line.Shared();
+      LowerCaseInto(key, l.Artikelnummer());
       spans.emplace_back(static_cast<uint32_t>(keys.size()), static_cast<uint32_t>(key.size()));
       keys += key;
-      CompactTextInto(key, l.Bezeichnung1);
+      CompactTextInto(key, l.Bezeichnung1());
       spans.emplace_back(static_cast<uint32_t>(keys.size()), static_cast<uint32_t>(key.size()));
       keys += key;
     }

@@ -52,6 +52,10 @@ std::span<const PropInfo> TDataGridLine::Properties() const {
   return kLineProps;
 }
 
+std::span<const PropInfo> LineProperties() {
+  return kLineProps;
+}
+
 PropRef TDataGridLine::Property(size_t index) {
   switch (index) {
     case 0:

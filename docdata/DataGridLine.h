@@ -60,6 +60,9 @@ class TDataGridLine : public Persistent {
   Collection* owner_;
 };
 
+// The published properties of a line, in order (TDataGridLine::Properties).
+std::span<const PropInfo> LineProperties();
+
 // Number normalisation of a line: Stueck, Einzelbetrag, Steuer, SummeBetrag and Rabatt are
 // trimmed of codes 0-32 and every "." and "," becomes the process-wide decimal separator.
 // Idempotent.

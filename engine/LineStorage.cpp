@@ -40,9 +40,10 @@ bool SameCompactText(std::string_view a, std::string_view b) {
   }
 }
 
-bool CandidateEqual(const TDataGridLine& c, const TDataGridLine& p) {
-  if (!c.Artikelnummer.empty() && SameLowerCase(p.Artikelnummer, c.Artikelnummer)) return true;
-  if (!c.Bezeichnung1.empty() && SameCompactText(p.Bezeichnung1, c.Bezeichnung1)) return true;
+bool CandidateEqual(LineView c, LineView p) {
+  if (!c.Artikelnummer().empty() && SameLowerCase(p.Artikelnummer(), c.Artikelnummer()))
+    return true;
+  if (!c.Bezeichnung1().empty() && SameCompactText(p.Bezeichnung1(), c.Bezeichnung1())) return true;
   return false;
 }
 
@@ -79,35 +80,20 @@ uint64_t KeyHash(std::string_view key) {
 }  // namespace
 
 LineHandle& LineHandle::operator=(std::unique_ptr<TDataGridLine> line) {
-  line_ = std::move(line);
-  quantity_.clear();
-  ownQuantity_ = false;
+  own_ = std::move(line);
+  packed_ = nullptr;
+  quantity_ = {};
   return *this;
 }
 
 TDataGridLine* LineHandle::get() const {
-  if (!line_) return nullptr;
-  if (line_.use_count() > 1) line_ = std::make_shared<TDataGridLine>(*line_);
-  if (ownQuantity_) {
-    line_->Stueck = std::move(quantity_);
-    quantity_.clear();
-    ownQuantity_ = false;
+  if (!own_ && packed_) {
+    auto line = std::make_unique<TDataGridLine>();
+    packed_->UnpackInto(*line);
+    line->Stueck = quantity_;
+    own_ = std::move(line);
   }
-  return line_.get();
-}
-
-void LineHandle::SetQuantity(std::string quantity) {
-  quantity_ = std::move(quantity);
-  ownQuantity_ = true;
-}
-
-void LineHandle::HoldQuantity() {
-  if (line_ && !ownQuantity_) SetQuantity(line_->Stueck);
-}
-
-void LineHandle::ShareWith(const LineHandle& other, const std::string& quantity) {
-  line_ = other.line_;
-  SetQuantity(quantity);
+  return own_.get();
 }
 
 void TLineStorage::KeyIndex::Clear() {
@@ -156,6 +142,30 @@ void TLineStorage::Clear() {
   byNumber_.Clear();
   byDescription_.Clear();
   indexed_ = false;
+  arenas_.clear();
+  ownArena_ = nullptr;
+}
+
+LineArena& TLineStorage::OwnArena() {
+  if (!ownArena_) {
+    auto arena = std::make_shared<LineArena>();
+    arenas_.push_back(arena);
+    ownArena_ = arena.get();
+  }
+  return *ownArena_;
+}
+
+void TLineStorage::KeepArena(const std::shared_ptr<LineArena>& arena) {
+  for (auto it = arenas_.rbegin(); it != arenas_.rend(); ++it)
+    if (*it == arena) return;
+  arenas_.push_back(arena);
+}
+
+void TLineStorage::SetQuantity(LineEntry& entry, std::string_view quantity) {
+  if (entry.Line.own_)
+    entry.Line.own_->Stueck = quantity;
+  else
+    entry.Line.quantity_ = OwnArena().Copy(quantity);
 }
 
 LineEntry& TLineStorage::Add(const DocumentRef& ref, std::unique_ptr<TDataGridLine> line) {
@@ -188,18 +198,19 @@ void TLineStorage::KeepOffsetsExact() {
   if (keyText_.size() > UINT32_MAX) throw std::bad_alloc();
 }
 
-void TLineStorage::AddKeys(const TDataGridLine& line) {
+void TLineStorage::AddKeys(LineView line) {
   MatchKeys k;
   const size_t start = keyText_.size();
-  k.hasNumber = !line.Artikelnummer.empty();
+  const std::string_view number = line.Artikelnummer(), description = line.Bezeichnung1();
+  k.hasNumber = !number.empty();
   if (k.hasNumber) {
-    LowerCaseInto(numberKey_, line.Artikelnummer);
+    LowerCaseInto(numberKey_, number);
     k.numberHash = KeyHash(numberKey_);
     keyText_ += numberKey_;
   }
   // A probe's description is looked up even when it is empty.
-  k.hasDescription = !line.Bezeichnung1.empty();
-  CompactTextInto(descriptionKey_, line.Bezeichnung1);
+  k.hasDescription = !description.empty();
+  CompactTextInto(descriptionKey_, description);
   k.descriptionHash = KeyHash(descriptionKey_);
   keyText_ += descriptionKey_;
   KeepOffsetsExact();
@@ -223,11 +234,23 @@ void TLineStorage::AddKeys(const TLineStorage& from, int index) {
 
 LineEntry& TLineStorage::AddNormalized(const DocumentRef& ref,
                                        std::unique_ptr<TDataGridLine> line) {
+  const PackedLine* packed = PackedLine::Pack(*line, OwnArena());
   LineEntry e;
   e.Ref = ref;
-  e.Line = std::move(line);
-  e.Line.HoldQuantity();
-  AddKeys(e.Line.Shared());
+  e.Line.packed_ = packed;
+  e.Line.quantity_ = packed->Text(0);
+  AddKeys(*packed);
+  return Append(std::move(e));
+}
+
+LineEntry& TLineStorage::AddPacked(const DocumentRef& ref, const PackedLine* line,
+                                   const std::shared_ptr<LineArena>& arena) {
+  KeepArena(arena);
+  LineEntry e;
+  e.Ref = ref;
+  e.Line.packed_ = line;
+  e.Line.quantity_ = line->Text(0);
+  AddKeys(*line);
   return Append(std::move(e));
 }
 
@@ -244,23 +267,34 @@ LineEntry& TLineStorage::AddFromRow(const DocumentRef& ref, const TDataGrid& tab
 
 LineEntry& TLineStorage::AddWithQuantity(const DocumentRef& ref, const std::string& quantity,
                                          const TDataGridLine& line) {
+  const std::string_view q = quantity;
+  const PackedLine* packed = PackedLine::Pack(line, OwnArena(), &q);
   LineEntry e;
   e.Ref = ref;
-  e.Line = std::make_unique<TDataGridLine>();
-  e.Line->Assign(line);
+  e.Line.packed_ = packed;
+  e.Line.quantity_ = packed->Text(0);
   const double d = static_cast<double>(N(line.Stueck) - N(quantity));
   if (std::fabs(static_cast<long double>(d)) >= kThreshold) e.Difference = d;
-  e.Line->Stueck = quantity;
-  AddKeys(e.Line.Shared());
+  AddKeys(*packed);
   return Append(std::move(e));
 }
 
-LineEntry& TLineStorage::AddTaken(const TLineStorage& from, int index,
-                                  const std::string& quantity) {
+LineEntry& TLineStorage::AddTaken(const TLineStorage& from, int index, std::string_view quantity) {
   const LineEntry& source = from.Entry(index);
   LineEntry e;
   e.Ref = source.Ref;
-  e.Line.ShareWith(source.Line, quantity);
+  if (source.Line.own_) {
+    // The entry has a line of its own, which may have changed: this one takes a copy.
+    e.Line.packed_ = PackedLine::Pack(*source.Line.own_, OwnArena());
+  } else {
+    e.Line.packed_ = source.Line.packed_;
+    for (const auto& arena : from.arenas_) KeepArena(arena);
+  }
+  const std::string_view stueck = e.Line.packed_->Text(0);
+  // The line's own quantity text needs no copy.
+  e.Line.quantity_ = quantity.data() == stueck.data() && quantity.size() == stueck.size()
+                         ? stueck
+                         : OwnArena().Copy(quantity);
   const double d = static_cast<double>(N(source.Line.Quantity()) - N(quantity));
   if (std::fabs(static_cast<long double>(d)) >= kThreshold) e.Difference = d;
   AddKeys(from, index);
@@ -276,9 +310,9 @@ void TLineStorage::Sort() {
   std::stable_sort(order.begin(), order.end(), [this](uint32_t x, uint32_t y) {
     const LineEntry& a = *entries_[x];
     const LineEntry& b = *entries_[y];
-    int c = a.Line.Shared().Bezeichnung1.compare(b.Line.Shared().Bezeichnung1);
+    int c = a.Line.Shared().Bezeichnung1().compare(b.Line.Shared().Bezeichnung1());
     if (c != 0) return c < 0;
-    c = a.Line.Shared().Artikelnummer.compare(b.Line.Shared().Artikelnummer);
+    c = a.Line.Shared().Artikelnummer().compare(b.Line.Shared().Artikelnummer());
     if (c != 0) return c < 0;
     return a.Ref.Date < b.Ref.Date;
   });
@@ -335,15 +369,15 @@ int TLineStorage::FindKeys(const TLineStorage& owner, const MatchKeys& probe) {
   return best;
 }
 
-LineEntry* TLineStorage::FindMatch(const TDataGridLine& probe, int* index) {
+LineEntry* TLineStorage::FindMatch(LineView probe, int* index) {
   if (!indexed_) BuildIndex();
   int best = -1;
-  if (!byNumber_.Empty() && !probe.Artikelnummer.empty()) {
-    LowerCaseInto(numberKey_, probe.Artikelnummer);
+  if (!byNumber_.Empty() && !probe.Artikelnummer().empty()) {
+    LowerCaseInto(numberKey_, probe.Artikelnummer());
     best = FindNumber(numberKey_, KeyHash(numberKey_));
   }
   if (!byDescription_.Empty()) {
-    CompactTextInto(descriptionKey_, probe.Bezeichnung1);
+    CompactTextInto(descriptionKey_, probe.Bezeichnung1());
     const int d = FindDescription(descriptionKey_, KeyHash(descriptionKey_));
     if (d >= 0 && (best < 0 || d < best)) best = d;
   }
@@ -351,7 +385,7 @@ LineEntry* TLineStorage::FindMatch(const TDataGridLine& probe, int* index) {
   return best < 0 ? nullptr : entries_[static_cast<size_t>(best)];
 }
 
-LineEntry* TLineStorage::FindMatchPlain(const TDataGridLine& probe, int* index) const {
+LineEntry* TLineStorage::FindMatchPlain(LineView probe, int* index) const {
   for (int i = 0; i < Count(); ++i) {
     if (CandidateEqual(entries_[static_cast<size_t>(i)]->Line.Shared(), probe)) {
       if (index) *index = i;
@@ -417,8 +451,8 @@ bool ShortDecimal(std::string_view text, int64_t& thousandths) {
   return true;
 }
 
-void AddStepByStep(LineEntry& m, const LineEntry& e) {
-  m.Line.SetQuantity(T(N(m.Line.Quantity()) + N(e.Line.Quantity())));
+void AddStepByStep(TLineStorage& merged, LineEntry& m, const LineEntry& e) {
+  merged.SetQuantity(m, T(N(m.Line.Quantity()) + N(e.Line.Quantity())));
   m.Ref.Number.append(1, ' ').append(e.Ref.Number);
 }
 
@@ -439,7 +473,7 @@ void ComputeViews(TLineStorage& source, TLineStorage& invoiced, TLineStorage& me
       if (!m)
         merged.AddTaken(invoiced, i, e.Line.Quantity());
       else
-        AddStepByStep(*m, e);
+        AddStepByStep(merged, *m, e);
       continue;
     }
     const int at = merged.FindKeys(invoiced, invoiced.keys_[static_cast<size_t>(i)]);
@@ -456,13 +490,13 @@ void ComputeViews(TLineStorage& source, TLineStorage& invoiced, TLineStorage& me
       m->Ref.Number.append(1, ' ').append(e.Ref.Number);
       continue;
     }
-    if (sum.exact && sum.changed) m->Line.SetQuantity(sum.Text());
+    if (sum.exact && sum.changed) merged.SetQuantity(*m, sum.Text());
     sum.exact = false;
-    AddStepByStep(*m, e);
+    AddStepByStep(merged, *m, e);
   }
   for (size_t i = 0; i < sums.size(); ++i)
     if (sums[i].exact && sums[i].changed)
-      merged.Entry(static_cast<int>(i)).Line.SetQuantity(sums[i].Text());
+      merged.SetQuantity(merged.Entry(static_cast<int>(i)), sums[i].Text());
   // Reference positions invoiced by less than their quantity: the rest is missing.
   for (int i = 0; i < source.Count(); ++i) {
     LineEntry& s = source.Entry(i);

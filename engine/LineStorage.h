@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "docdata/DataGridLine.h"
+#include "docdata/PackedLine.h"
 #include "docdata/RowConversion.h"
 
 namespace dz {
@@ -26,37 +27,34 @@ struct DocumentRef {
   double Date = 0;   // days
 };
 
-// The line of an entry. The views share the line of the entry they were taken from and
-// keep their own quantity beside it, so a view costs no copy of the line. Asking for the
-// whole line (get, ->, *) gives the entry a line of its own first, with its quantity in
-// Stueck, which it then keeps: writing to it never reaches another entry. Readers that
-// only look (the grid, the report) use Shared and Quantity and leave the line shared.
+// The line of an entry. Lines are kept packed (PackedLine) in arenas their storages hold;
+// the views share the packed line of the entry they were taken from and keep their own
+// quantity beside it, so a view costs no copy of the line. Asking for the whole line (get,
+// ->, *) gives the entry an ordinary line of its own first, with its quantity in Stueck,
+// which it then keeps: writing to it never reaches another entry. Readers that only look
+// (the grid, the report) use Shared and Quantity and leave the line packed.
 class LineHandle {
  public:
   LineHandle() = default;
-  LineHandle(std::unique_ptr<TDataGridLine> line) : line_(std::move(line)) {}
+  // An entry outside any storage may hold an ordinary line of its own.
   LineHandle& operator=(std::unique_ptr<TDataGridLine> line);
 
   TDataGridLine* get() const;
   TDataGridLine* operator->() const { return get(); }
   TDataGridLine& operator*() const { return *get(); }
-  explicit operator bool() const { return line_ != nullptr; }
+  explicit operator bool() const { return packed_ != nullptr || own_ != nullptr; }
 
   // The fields as they may be shared with other entries: Stueck there need not be this
   // entry's quantity. Requires a line.
-  const TDataGridLine& Shared() const { return *line_; }
+  LineView Shared() const { return own_ ? LineView(*own_) : LineView(*packed_); }
   // This entry's quantity text. Requires a line.
-  const std::string& Quantity() const { return ownQuantity_ ? quantity_ : line_->Stueck; }
-  void SetQuantity(std::string quantity);
-  // Keeps a copy of the line's quantity beside it, where reading it needs only the entry.
-  void HoldQuantity();
-  // Shares the line of `other` with `quantity` as this entry's quantity.
-  void ShareWith(const LineHandle& other, const std::string& quantity);
+  std::string_view Quantity() const { return own_ ? std::string_view(own_->Stueck) : quantity_; }
 
  private:
-  mutable std::shared_ptr<TDataGridLine> line_;
-  mutable std::string quantity_;
-  mutable bool ownQuantity_ = false;  // quantity_ is the quantity, not line_->Stueck
+  friend class TLineStorage;
+  const PackedLine* packed_ = nullptr;
+  mutable std::unique_ptr<TDataGridLine> own_;  // once the whole line was asked for
+  std::string_view quantity_;                   // while packed
 };
 
 struct LineEntry {
@@ -83,6 +81,10 @@ class TLineStorage {
   LineEntry& Add(const DocumentRef& ref, std::unique_ptr<TDataGridLine> line);
   // The same for a line whose numbers are normalised already.
   LineEntry& AddNormalized(const DocumentRef& ref, std::unique_ptr<TDataGridLine> line);
+  // An entry for a packed line (numbers normalised) that lives in `arena`, which the
+  // storage then keeps.
+  LineEntry& AddPacked(const DocumentRef& ref, const PackedLine* line,
+                       const std::shared_ptr<LineArena>& arena);
 
   // A position of the host document: the line by the document's key mapping (DM false,
   // Isnetto true), numbers normalised. Raises the JSON value errors of the mapping.
@@ -97,6 +99,9 @@ class TLineStorage {
   LineEntry& AddWithQuantity(const DocumentRef& ref, const std::string& quantity,
                              const TDataGridLine& line);
 
+  // Makes `quantity` the quantity of `entry`, an entry of this storage.
+  void SetQuantity(LineEntry& entry, std::string_view quantity);
+
   // Orders by Bezeichnung1, then Artikelnummer (bytes, unsigned), then document date.
   void Sort();
 
@@ -104,10 +109,10 @@ class TLineStorage {
   // Equal means: the candidate has a part number and both part numbers agree ignoring
   // letter case, or the candidate has a description and both descriptions agree ignoring
   // letter case and blanks. Answered from indexes kept alongside the entries.
-  LineEntry* FindMatch(const TDataGridLine& probe, int* index = nullptr);
+  LineEntry* FindMatch(LineView probe, int* index = nullptr);
   // The same rule as a plain walk over the storage; the reference the indexed search is
   // checked against.
-  LineEntry* FindMatchPlain(const TDataGridLine& probe, int* index = nullptr) const;
+  LineEntry* FindMatchPlain(LineView probe, int* index = nullptr) const;
 
   // The matching keys of an entry: its lower-cased part number and compacted description
   // with their hashes, made once when the entry is added (the fields they come from are
@@ -124,7 +129,7 @@ class TLineStorage {
   // Stores `entry` (its keys added already) as the last entry.
   LineEntry& Append(LineEntry&& entry);
   // The keys of `line` appended to keys_ (and their texts to keyText_).
-  void AddKeys(const TDataGridLine& line);
+  void AddKeys(LineView line);
   // A copy of entry `index`'s keys of `from`.
   void AddKeys(const TLineStorage& from, int index);
   // Raises std::bad_alloc when the key texts outgrow the key records' offsets.
@@ -136,7 +141,11 @@ class TLineStorage {
     return std::string_view(keyText_).substr(k.descriptionAt, k.descriptionSize);
   }
   // A copy of entry `index` of `from` (keys included) with `quantity` as its quantity.
-  LineEntry& AddTaken(const TLineStorage& from, int index, const std::string& quantity);
+  LineEntry& AddTaken(const TLineStorage& from, int index, std::string_view quantity);
+  // The arena for what this storage packs itself.
+  LineArena& OwnArena();
+  // Keeps `arena` as long as the entries do.
+  void KeepArena(const std::shared_ptr<LineArena>& arena);
   void IndexEntry(int index);
   void BuildIndex();
   // The first entry matching `probe`, a key record of `owner`, as FindMatch answers it.
@@ -180,6 +189,9 @@ class TLineStorage {
   KeyIndex byDescription_;
   bool indexed_ = false;
   std::string numberKey_, descriptionKey_;  // reused between searches
+  // Every arena a line of an entry lives in, the own one among them.
+  std::vector<std::shared_ptr<LineArena>> arenas_;
+  LineArena* ownArena_ = nullptr;
 };
 
 // Lower-cased text without blanks (space characters only).

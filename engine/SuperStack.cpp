@@ -225,8 +225,9 @@ void TSuperStack::LoadOpenDocument(TMVJSONObject& document, std::vector<int32_t>
 struct TSuperStack::StoredDocument {
   DocumentRef ref;
   bool isReference = false;
-  std::string columns, datas;                         // compressed
-  std::vector<std::unique_ptr<TDataGridLine>> lines;  // its positions, numbers normalised
+  std::string columns, datas;            // compressed
+  std::vector<const PackedLine*> lines;  // its positions, numbers normalised
+  std::shared_ptr<LineArena> arena;      // where they live
   std::exception_ptr failure;
 };
 
@@ -255,9 +256,12 @@ void TSuperStack::LoadStoredDocuments(TVirtualDataSet& rows,
   std::atomic<size_t> next{0};
   auto work = [&docs, &next] {
     ColumnCache cache;
+    std::shared_ptr<LineArena> arena;  // one for the documents this thread decodes
     for (size_t i; (i = next.fetch_add(1)) < docs.size();) {
       if (docs[i].failure) continue;
       try {
+        if (!arena) arena = std::make_shared<LineArena>();
+        docs[i].arena = arena;
         DecodeStoredDocument(docs[i], cache);
       } catch (...) {
         docs[i].failure = std::current_exception();
@@ -280,8 +284,8 @@ void TSuperStack::LoadStoredDocuments(TVirtualDataSet& rows,
   for (StoredDocument& d : docs) {
     if (d.failure) std::rethrow_exception(d.failure);
     TLineStorage& target = d.isReference ? FSource : FInvoiced;
-    for (auto& line : d.lines) target.AddNormalized(d.ref, std::move(line));
-    std::vector<std::unique_ptr<TDataGridLine>>().swap(d.lines);
+    for (const PackedLine* line : d.lines) target.AddPacked(d.ref, line, d.arena);
+    std::vector<const PackedLine*>().swap(d.lines);
   }
 }
 
@@ -310,12 +314,10 @@ void TSuperStack::DecodeStoredDocument(StoredDocument& doc, ColumnCache& cache) 
   }
   // The rows go straight into lines: the table itself never needs them.
   const TColumnIndexRecord& index = cache.index;
-  auto take = [&doc, &index](const TDataGridRowView& row) {
+  LineArena& arena = *doc.arena;
+  auto take = [&doc, &index, &arena](const TDataGridRowView& row) {
     if (IsMarkerKind(RowKindOf(row.Cell(0)))) return;
-    auto line = std::make_unique<TDataGridLine>();
-    FillLineFromRowView(row, index, *line);
-    NormalizeLineNumbers(*line);
-    doc.lines.push_back(std::move(line));
+    doc.lines.push_back(PackRowView(row, index, arena));
   };
   if (!cache.table->VisitRows(datas.bytes.View(), take)) throw damaged();
 }

@@ -32,7 +32,8 @@ std::string QuantityCellText(const LineEntry& entry) {
 
 long double SectionTotal(const TLineStorage& storage) {
   long double total = 0;
-  for (int i = 0; i < storage.Count(); ++i) total += N(storage.Entry(i).Line.Shared().SummeBetrag);
+  for (int i = 0; i < storage.Count(); ++i)
+    total += N(storage.Entry(i).Line.Shared().SummeBetrag());
   return total;
 }
 
@@ -57,16 +58,16 @@ std::vector<TGridRow> BuildGridRows(TSuperStack& stack) {
     }
     for (int i = 0; i < storage.Count(); ++i) {
       LineEntry& entry = storage.Entry(i);
-      const TDataGridLine& line = entry.Line.Shared();
+      const LineView line = entry.Line.Shared();
       TGridRow row;
       row.Kind = TGridRowKind::Line;
       row.Section = s;
       row.Image = section.Image;
-      row.Position = line.Pos;
-      row.Description1 = line.Bezeichnung1;
-      row.PartNo = line.Artikelnummer;
+      row.Position = line.Pos();
+      row.Description1 = line.Bezeichnung1();
+      row.PartNo = line.Artikelnummer();
       row.Quantity = QuantityCellText(entry);
-      row.Unit = line.Einheit;
+      row.Unit = line.Einheit();
       row.Info = entry.Ref.Number;
       row.Entry = &entry;
       row.Storage = &storage;

@@ -183,21 +183,26 @@ void JsonLine(std::string& out, const LineEntry& entry) {
   out += entry.Matched ? '1' : '0';
   // The position's own fields, under the names it publishes, in their order.
   // Read only: the views' lines stay shared, their quantities lie beside them.
-  const TDataGridLine& line = entry.Line.Shared();
-  const auto props = line.Properties();
+  const LineView line = entry.Line.Shared();
+  const auto props = LineProperties();
   for (size_t i = 0; i < props.size(); ++i) {
     out += ",\"";
     out += props[i].name;
     out += "\":";
-    PropRef ref = line.ConstProperty(i);
-    if (auto* text = std::get_if<std::string*>(&ref))
-      JsonString(out, *text == &line.Stueck ? entry.Line.Quantity() : **text);
-    else if (auto* flag = std::get_if<bool*>(&ref))
-      out += **flag ? "true" : "false";
-    else if (auto* number = std::get_if<int32_t*>(&ref))
-      out += std::to_string(**number);
-    else
-      out += "null";
+    const auto field = static_cast<LineField>(i);
+    switch (props[i].type) {
+      case PropType::Text:
+        JsonString(out, field == LineField::Stueck ? entry.Line.Quantity() : line.Text(field));
+        break;
+      case PropType::Boolean:
+        out += (field == LineField::DM ? line.DM() : line.Isnetto()) ? "true" : "false";
+        break;
+      case PropType::Integer:
+        out += std::to_string(line.Row());
+        break;
+      default:
+        out += "null";
+    }
   }
   out += '}';
 }

@@ -387,10 +387,10 @@ int TViewDataGrid::AddSection(TLineStorage& storage, const char* image, const ch
     LineEntry& entry = storage.Entry(next++);
     if (entry.Line) {
       // Read only: the views' lines stay shared.
-      const TDataGridLine& line = entry.Line.Shared();
-      put(cells, r.Position, line.Pos);
-      put(cells, r.Description, line.Bezeichnung1);
-      put(cells, r.PartNo, line.Artikelnummer);
+      const LineView line = entry.Line.Shared();
+      put(cells, r.Position, std::string(line.Pos()));
+      put(cells, r.Description, std::string(line.Bezeichnung1()));
+      put(cells, r.PartNo, std::string(line.Artikelnummer()));
       std::string quantity = FormatQuantity(N(entry.Line.Quantity()));
       if (entry.Difference != 0) {
         quantity += " [";
@@ -398,8 +398,8 @@ int TViewDataGrid::AddSection(TLineStorage& storage, const char* image, const ch
         quantity += ']';
       }
       put(cells, r.Quantity, std::move(quantity));
-      put(cells, r.Unit, line.Einheit);
-      total += N(line.SummeBetrag);
+      put(cells, r.Unit, std::string(line.Einheit()));
+      total += N(line.SummeBetrag());
     }
     put(cells, r.Info, entry.Ref.Number);
     put(cells, r.Link, IntText(FLinks.size()));

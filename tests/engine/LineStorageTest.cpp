@@ -65,7 +65,7 @@ TEST(LineStorage, ViewsShareLinesButNotWrites) {
   v.missing.Entry(1).Line->Bezeichnung2 = "neu";
   v.merged.Entry(0).Line->Stueck = "7";
   v.invoiced.Entry(0).Line->Bezeichnung2 = "alt";
-  EXPECT_EQ(v.source.Entry(1).Line.Shared().Bezeichnung2, "");
+  EXPECT_EQ(v.source.Entry(1).Line.Shared().Text(LineField::Bezeichnung2), "");
   EXPECT_EQ(v.invoiced.Entry(0).Line->Stueck, "3");
   EXPECT_EQ(v.merged.Entry(0).Line.Quantity(), "7");
   EXPECT_EQ(v.merged.Entry(0).Line->Bezeichnung2, "");

@@ -1,0 +1,187 @@
+#include "docdata/PackedLine.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+#include "docdata/DataGrid.h"
+#include "docdata/NumberFormat.h"
+#include "docdata/RowConversion.h"
+
+namespace dz {
+
+namespace {
+
+// The text fields of a line in field order.
+std::string TDataGridLine::*const kTextMembers[PackedLine::kTexts] = {
+    &TDataGridLine::Stueck,        &TDataGridLine::Einheit,       &TDataGridLine::Bezeichnung1,
+    &TDataGridLine::Bezeichnung2,  &TDataGridLine::BestellNummer, &TDataGridLine::Seriennummer,
+    &TDataGridLine::Artikelnummer, &TDataGridLine::Einzelbetrag,  &TDataGridLine::Steuer,
+    &TDataGridLine::SummeBetrag,   &TDataGridLine::intern,        &TDataGridLine::ID_Artikel,
+    &TDataGridLine::Rabatt,        &TDataGridLine::Second,        &TDataGridLine::TypeLine,
+    &TDataGridLine::User,          &TDataGridLine::Rows,          &TDataGridLine::Hash,
+    &TDataGridLine::Pos,           &TDataGridLine::ExtraData,     &TDataGridLine::L2,
+};
+
+constexpr int kStueck = 0, kEinheit = 1, kBezeichnung1 = 2, kBezeichnung2 = 3, kBestellNummer = 4,
+              kSeriennummer = 5, kArtikelnummer = 6, kEinzelbetrag = 7, kSteuer = 8,
+              kSummeBetrag = 9, kIntern = 10, kIdArtikel = 11, kRabatt = 12, kSecond = 13,
+              kTypeLine = 14, kUser = 15, kPos = 18;
+
+constexpr uint32_t kNumberFields =
+    1u << kStueck | 1u << kEinzelbetrag | 1u << kSteuer | 1u << kSummeBetrag | 1u << kRabatt;
+
+// The part NormalizeNumber keeps: codes 0-32 trimmed at both ends.
+std::string_view Trimmed(std::string_view text) {
+  size_t b = 0, e = text.size();
+  while (b < e && static_cast<unsigned char>(text[b]) <= ' ') ++b;
+  while (e > b && static_cast<unsigned char>(text[e - 1]) <= ' ') --e;
+  return text.substr(b, e - b);
+}
+
+}  // namespace
+
+void* LineArena::Allocate(size_t bytes, size_t align) {
+  size_t skip = (align - reinterpret_cast<uintptr_t>(at_) % align) % align;
+  if (bytes + skip > left_) {
+    // A request of a piece's size or more gets a piece of its own; the current piece
+    // stays in use for the small ones.
+    const size_t size = std::max(bytes, kPieceSize);
+    pieces_.reserve(pieces_.size() + 1);
+    pieces_.push_back(std::unique_ptr<char[]>(new char[size]));
+    if (size > kPieceSize) return pieces_.back().get();
+    at_ = pieces_.back().get();  // aligned for anything
+    left_ = size;
+    skip = 0;
+  }
+  at_ += skip;
+  left_ -= skip;
+  void* p = at_;
+  at_ += bytes;
+  left_ -= bytes;
+  return p;
+}
+
+std::string_view LineArena::Copy(std::string_view text) {
+  if (text.empty()) return {};
+  char* p = static_cast<char*>(Allocate(text.size(), 1));
+  std::memcpy(p, text.data(), text.size());
+  return std::string_view(p, text.size());
+}
+
+const PackedLine* PackedLine::Make(const std::string_view (&texts)[kTexts], bool dm, bool isnetto,
+                                   int32_t row, uint32_t numbers, LineArena& arena) {
+  std::string_view parts[kTexts];
+  size_t total = 0;
+  for (int i = 0; i < kTexts; ++i) {
+    parts[i] = (numbers >> i & 1) ? Trimmed(texts[i]) : texts[i];
+    total += parts[i].size();
+  }
+  const bool wide = total > UINT16_MAX;
+  if (total > UINT32_MAX) throw std::bad_alloc();
+  const size_t endSize = wide ? 4 : 2;
+  char* block = static_cast<char*>(
+      arena.Allocate(sizeof(PackedLine) + kTexts * endSize + total, alignof(PackedLine)));
+  PackedLine* line = new (block) PackedLine();
+  line->row_ = row;
+  line->flags_ =
+      static_cast<uint8_t>((dm ? kDM : 0) | (isnetto ? kIsnetto : 0) | (wide ? kWide : 0));
+  char* ends = block + sizeof(PackedLine);
+  char* text = ends + kTexts * endSize;
+  const char sep = Fmt().DecimalSeparator;
+  uint32_t end = 0;
+  for (int i = 0; i < kTexts; ++i) {
+    const std::string_view part = parts[i];
+    if (!part.empty()) std::memcpy(text + end, part.data(), part.size());
+    if (numbers >> i & 1)
+      for (size_t k = 0; k < part.size(); ++k)
+        if (text[end + k] == '.' || text[end + k] == ',') text[end + k] = sep;
+    end += static_cast<uint32_t>(part.size());
+    if (wide) {
+      std::memcpy(ends + 4 * i, &end, 4);
+    } else {
+      const uint16_t e16 = static_cast<uint16_t>(end);
+      std::memcpy(ends + 2 * i, &e16, 2);
+    }
+  }
+  return line;
+}
+
+const PackedLine* PackedLine::Pack(const TDataGridLine& line, LineArena& arena,
+                                   const std::string_view* quantity) {
+  std::string_view texts[kTexts];
+  for (int i = 0; i < kTexts; ++i) texts[i] = line.*kTextMembers[i];
+  if (quantity) texts[kStueck] = *quantity;
+  return Make(texts, line.DM, line.Isnetto, line.Row, 0, arena);
+}
+
+std::string_view PackedLine::Text(int index) const {
+  const char* ends = Ends();
+  uint32_t begin = 0, end = 0;
+  const char* text;
+  if (flags_ & kWide) {
+    if (index > 0) std::memcpy(&begin, ends + 4 * (index - 1), 4);
+    std::memcpy(&end, ends + 4 * index, 4);
+    text = ends + 4 * kTexts;
+  } else {
+    uint16_t b16 = 0, e16;
+    if (index > 0) std::memcpy(&b16, ends + 2 * (index - 1), 2);
+    std::memcpy(&e16, ends + 2 * index, 2);
+    begin = b16;
+    end = e16;
+    text = ends + 2 * kTexts;
+  }
+  return std::string_view(text + begin, end - begin);
+}
+
+void PackedLine::UnpackInto(TDataGridLine& line) const {
+  for (int i = 0; i < kTexts; ++i) line.*kTextMembers[i] = Text(i);
+  line.DM = DM();
+  line.Isnetto = Isnetto();
+  line.Row = Row();
+}
+
+int TextIndexOf(LineField field) {
+  const int f = static_cast<int>(field);
+  if (field == LineField::DM || field == LineField::Isnetto || field == LineField::Row) return -1;
+  return f - (f > static_cast<int>(LineField::DM)) - (f > static_cast<int>(LineField::Isnetto)) -
+         (f > static_cast<int>(LineField::Row));
+}
+
+uint32_t NumberFieldsMask() {
+  return kNumberFields;
+}
+
+std::string_view LineView::Text(LineField field) const {
+  const int index = TextIndexOf(field);
+  if (index < 0) return {};
+  return packed_ ? packed_->Text(index) : std::string_view(full_->*kTextMembers[index]);
+}
+
+const PackedLine* PackRowView(const TDataGridRowView& row, const TColumnIndexRecord& index,
+                              LineArena& arena) {
+  // As the row conversion fills a new line: these fields from their columns, the rest
+  // empty (rows being read carry no second-level data).
+  std::string_view texts[PackedLine::kTexts];
+  auto slot = [&](int s) { return row.Cell(index.Slot[static_cast<size_t>(s)]); };
+  texts[kStueck] = slot(1);
+  texts[kEinheit] = slot(2);
+  texts[kBezeichnung1] = slot(3);
+  texts[kBezeichnung2] = slot(4);
+  texts[kBestellNummer] = slot(5);
+  texts[kSeriennummer] = slot(6);
+  texts[kArtikelnummer] = slot(7);
+  texts[kEinzelbetrag] = slot(8);
+  texts[kSteuer] = slot(9);
+  texts[kSummeBetrag] = slot(10);
+  texts[kIntern] = slot(11);
+  texts[kIdArtikel] = slot(12);
+  texts[kRabatt] = slot(15);
+  texts[kUser] = slot(13);
+  texts[kPos] = slot(14);
+  texts[kSecond] = row.Cell(-2);
+  texts[kTypeLine] = row.Cell(0);
+  return PackedLine::Make(texts, false, false, 0, kNumberFields, arena);
+}
+
+}  // namespace dz
