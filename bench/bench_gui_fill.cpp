@@ -80,7 +80,7 @@ size_t PlainRows(Run& run) {
       if (entry.Difference != 0) quantity += " [" + FormatQuantity(entry.Difference) + "]";
       c[5] = std::move(quantity);
       c[6] = line.Einheit();
-      c[7] = entry.Ref.Number;
+      c[7] = entry.Ref->Number;
       c[8] = std::to_string(link++);
       c[9] = range;
       total += N(line.SummeBetrag());

@@ -73,8 +73,9 @@ std::string CompactText(std::string_view text) {
 
 namespace {
 
-uint64_t KeyHash(std::string_view key) {
-  return std::hash<std::string_view>{}(key);
+uint32_t KeyHash(std::string_view key) {
+  const uint64_t h = std::hash<std::string_view>{}(key);
+  return static_cast<uint32_t>(h ^ h >> 32);
 }
 
 }  // namespace
@@ -116,7 +117,7 @@ void TLineStorage::KeyIndex::Reserve(size_t keys) {
 }
 
 template <class Same>
-int TLineStorage::KeyIndex::Find(uint64_t hash, Same&& same, int insert) {
+int TLineStorage::KeyIndex::Find(uint32_t hash, Same&& same, int insert) {
   if (insert >= 0 && (used_ + 1) * 2 > slots_.size()) Reserve(used_ + 1);
   if (slots_.empty()) return -1;
   const size_t mask = slots_.size() - 1;
@@ -146,16 +147,16 @@ void TLineStorage::Clear() {
   ownArena_ = nullptr;
 }
 
-LineArena& TLineStorage::OwnArena() {
+EntryArena& TLineStorage::OwnArena() {
   if (!ownArena_) {
-    auto arena = std::make_shared<LineArena>();
+    auto arena = std::make_shared<EntryArena>();
     arenas_.push_back(arena);
     ownArena_ = arena.get();
   }
   return *ownArena_;
 }
 
-void TLineStorage::KeepArena(const std::shared_ptr<LineArena>& arena) {
+void TLineStorage::KeepArena(const std::shared_ptr<EntryArena>& arena) {
   for (auto it = arenas_.rbegin(); it != arenas_.rend(); ++it)
     if (*it == arena) return;
   arenas_.push_back(arena);
@@ -165,7 +166,26 @@ void TLineStorage::SetQuantity(LineEntry& entry, std::string_view quantity) {
   if (entry.Line.own_)
     entry.Line.own_->Stueck = quantity;
   else
-    entry.Line.quantity_ = OwnArena().Copy(quantity);
+    entry.Line.quantity_ = OwnArena().lines.Copy(quantity);
+}
+
+const DocumentRef* TLineStorage::StoreRef(const DocumentRef& ref) {
+  std::deque<DocumentRef>& refs = OwnArena().refs;
+  if (!refs.empty()) {
+    const DocumentRef& last = refs.back();
+    if (last.ID == ref.ID && last.Type == ref.Type && last.Date == ref.Date &&
+        last.Number == ref.Number)
+      return &last;
+  }
+  return &refs.emplace_back(ref);
+}
+
+DocumentRef& TLineStorage::MutableRef(LineEntry& entry) {
+  if (!entry.ownRef_) {
+    entry.Ref = &OwnArena().refs.emplace_back(*entry.Ref);
+    entry.ownRef_ = true;
+  }
+  return const_cast<DocumentRef&>(*entry.Ref);
 }
 
 LineEntry& TLineStorage::Add(const DocumentRef& ref, std::unique_ptr<TDataGridLine> line) {
@@ -214,9 +234,8 @@ void TLineStorage::AddKeys(LineView line) {
   k.descriptionHash = KeyHash(descriptionKey_);
   keyText_ += descriptionKey_;
   KeepOffsetsExact();
-  k.numberAt = static_cast<uint32_t>(start);
+  k.at = static_cast<uint32_t>(start);
   k.numberSize = static_cast<uint32_t>(numberKey_.size() * k.hasNumber);
-  k.descriptionAt = static_cast<uint32_t>(start + k.numberSize);
   k.descriptionSize = static_cast<uint32_t>(descriptionKey_.size());
   keys_.push_back(k);
 }
@@ -227,16 +246,15 @@ void TLineStorage::AddKeys(const TLineStorage& from, int index) {
   keyText_ += from.NumberKey(k);
   keyText_ += from.DescriptionKey(k);
   KeepOffsetsExact();
-  k.numberAt = static_cast<uint32_t>(start);
-  k.descriptionAt = static_cast<uint32_t>(start + k.numberSize);
+  k.at = static_cast<uint32_t>(start);
   keys_.push_back(k);
 }
 
 LineEntry& TLineStorage::AddNormalized(const DocumentRef& ref,
                                        std::unique_ptr<TDataGridLine> line) {
-  const PackedLine* packed = PackedLine::Pack(*line, OwnArena());
+  const PackedLine* packed = PackedLine::Pack(*line, OwnArena().lines);
   LineEntry e;
-  e.Ref = ref;
+  e.Ref = StoreRef(ref);
   e.Line.packed_ = packed;
   e.Line.quantity_ = packed->Text(0);
   AddKeys(*packed);
@@ -244,10 +262,10 @@ LineEntry& TLineStorage::AddNormalized(const DocumentRef& ref,
 }
 
 LineEntry& TLineStorage::AddPacked(const DocumentRef& ref, const PackedLine* line,
-                                   const std::shared_ptr<LineArena>& arena) {
+                                   const std::shared_ptr<EntryArena>& arena) {
   KeepArena(arena);
   LineEntry e;
-  e.Ref = ref;
+  e.Ref = StoreRef(ref);
   e.Line.packed_ = line;
   e.Line.quantity_ = line->Text(0);
   AddKeys(*line);
@@ -268,9 +286,9 @@ LineEntry& TLineStorage::AddFromRow(const DocumentRef& ref, const TDataGrid& tab
 LineEntry& TLineStorage::AddWithQuantity(const DocumentRef& ref, const std::string& quantity,
                                          const TDataGridLine& line) {
   const std::string_view q = quantity;
-  const PackedLine* packed = PackedLine::Pack(line, OwnArena(), &q);
+  const PackedLine* packed = PackedLine::Pack(line, OwnArena().lines, &q);
   LineEntry e;
-  e.Ref = ref;
+  e.Ref = StoreRef(ref);
   e.Line.packed_ = packed;
   e.Line.quantity_ = packed->Text(0);
   const double d = static_cast<double>(N(line.Stueck) - N(quantity));
@@ -282,45 +300,69 @@ LineEntry& TLineStorage::AddWithQuantity(const DocumentRef& ref, const std::stri
 LineEntry& TLineStorage::AddTaken(const TLineStorage& from, int index, std::string_view quantity) {
   const LineEntry& source = from.Entry(index);
   LineEntry e;
+  // The reference and the packed line stay where they are: the arenas of `from` are kept.
+  for (const auto& arena : from.arenas_) KeepArena(arena);
   e.Ref = source.Ref;
   if (source.Line.own_) {
     // The entry has a line of its own, which may have changed: this one takes a copy.
-    e.Line.packed_ = PackedLine::Pack(*source.Line.own_, OwnArena());
+    e.Line.packed_ = PackedLine::Pack(*source.Line.own_, OwnArena().lines);
   } else {
     e.Line.packed_ = source.Line.packed_;
-    for (const auto& arena : from.arenas_) KeepArena(arena);
   }
   const std::string_view stueck = e.Line.packed_->Text(0);
   // The line's own quantity text needs no copy.
   e.Line.quantity_ = quantity.data() == stueck.data() && quantity.size() == stueck.size()
                          ? stueck
-                         : OwnArena().Copy(quantity);
+                         : OwnArena().lines.Copy(quantity);
   const double d = static_cast<double>(N(source.Line.Quantity()) - N(quantity));
   if (std::fabs(static_cast<long double>(d)) >= kThreshold) e.Difference = d;
   AddKeys(from, index);
   return Append(std::move(e));
 }
 
+namespace {
+
+// The first eight bytes of a text as a big-endian number, zeros after its end: when two
+// prefixes differ they order the texts as comparing the texts does.
+uint64_t OrderPrefix(std::string_view text) {
+  uint64_t p = 0;
+  for (size_t i = 0; i < 8; ++i)
+    p = p << 8 | (i < text.size() ? static_cast<unsigned char>(text[i]) : 0u);
+  return p;
+}
+
+struct SortKey {
+  uint64_t prefix;
+  std::string_view description, number;
+  double date;
+  uint32_t index;
+};
+
+}  // namespace
+
 void TLineStorage::Sort() {
   // std::string compares through char_traits<char>, i.e. as unsigned bytes, with a prefix
   // before the longer text. Stable, so equal entries keep their insertion order.
   // The keys move along with their entries.
-  std::vector<uint32_t> order(entries_.size());
-  for (size_t i = 0; i < order.size(); ++i) order[i] = static_cast<uint32_t>(i);
-  std::stable_sort(order.begin(), order.end(), [this](uint32_t x, uint32_t y) {
-    const LineEntry& a = *entries_[x];
-    const LineEntry& b = *entries_[y];
-    int c = a.Line.Shared().Bezeichnung1().compare(b.Line.Shared().Bezeichnung1());
+  std::vector<SortKey> order(entries_.size());
+  for (size_t i = 0; i < order.size(); ++i) {
+    const LineView line = entries_[i]->Line.Shared();
+    order[i] = SortKey{OrderPrefix(line.Bezeichnung1()), line.Bezeichnung1(), line.Artikelnummer(),
+                       entries_[i]->Ref->Date, static_cast<uint32_t>(i)};
+  }
+  std::stable_sort(order.begin(), order.end(), [](const SortKey& a, const SortKey& b) {
+    if (a.prefix != b.prefix) return a.prefix < b.prefix;
+    int c = a.description.compare(b.description);
     if (c != 0) return c < 0;
-    c = a.Line.Shared().Artikelnummer().compare(b.Line.Shared().Artikelnummer());
+    c = a.number.compare(b.number);
     if (c != 0) return c < 0;
-    return a.Ref.Date < b.Ref.Date;
+    return a.date < b.date;
   });
   std::vector<LineEntry*> entries(entries_.size());
   std::vector<MatchKeys> keys(keys_.size());
   for (size_t i = 0; i < order.size(); ++i) {
-    entries[i] = entries_[order[i]];
-    keys[i] = keys_[order[i]];
+    entries[i] = entries_[order[i].index];
+    keys[i] = keys_[order[i].index];
   }
   entries_.swap(entries);
   keys_.swap(keys);
@@ -331,12 +373,12 @@ void TLineStorage::Sort() {
 
 // A hit is confirmed against the entry's key text: equal keys are exactly what the rule
 // calls equal (lower-casing, and so compacting, gives the same text when applied twice).
-int TLineStorage::FindNumber(std::string_view key, uint64_t hash, int insert) {
+int TLineStorage::FindNumber(std::string_view key, uint32_t hash, int insert) {
   return byNumber_.Find(
       hash, [&](int i) { return NumberKey(keys_[static_cast<size_t>(i)]) == key; }, insert);
 }
 
-int TLineStorage::FindDescription(std::string_view key, uint64_t hash, int insert) {
+int TLineStorage::FindDescription(std::string_view key, uint32_t hash, int insert) {
   return byDescription_.Find(
       hash, [&](int i) { return DescriptionKey(keys_[static_cast<size_t>(i)]) == key; }, insert);
 }
@@ -453,7 +495,7 @@ bool ShortDecimal(std::string_view text, int64_t& thousandths) {
 
 void AddStepByStep(TLineStorage& merged, LineEntry& m, const LineEntry& e) {
   merged.SetQuantity(m, T(N(m.Line.Quantity()) + N(e.Line.Quantity())));
-  m.Ref.Number.append(1, ' ').append(e.Ref.Number);
+  merged.MutableRef(m).Number.append(1, ' ').append(e.Ref->Number);
 }
 
 }  // namespace
@@ -487,7 +529,7 @@ void ComputeViews(TLineStorage& source, TLineStorage& invoiced, TLineStorage& me
     ExactSum& sum = sums[static_cast<size_t>(at)];
     int64_t add = 0;
     if (sum.exact && ShortDecimal(e.Line.Quantity(), add) && sum.Add(add)) {
-      m->Ref.Number.append(1, ' ').append(e.Ref.Number);
+      merged.MutableRef(*m).Number.append(1, ' ').append(e.Ref->Number);
       continue;
     }
     if (sum.exact && sum.changed) merged.SetQuantity(*m, sum.Text());

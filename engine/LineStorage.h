@@ -8,6 +8,7 @@
 // Nothing here throws but std::bad_alloc.
 
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <string>
 #include <vector>
@@ -57,11 +58,22 @@ class LineHandle {
   std::string_view quantity_;                   // while packed
 };
 
+// What entries refer to: packed lines and the references of their documents. Shared by
+// every storage with an entry referring into it, freed with the last of them.
+struct EntryArena {
+  LineArena lines;
+  std::deque<DocumentRef> refs;
+};
+
 struct LineEntry {
-  DocumentRef Ref;
+  const DocumentRef* Ref = nullptr;  // shared with the other entries of its document
   LineHandle Line;
   double Difference = 0;  // shown in brackets after the quantity
   int32_t Matched = 0;
+
+ private:
+  friend class TLineStorage;
+  bool ownRef_ = false;  // Ref is this entry's alone
 };
 
 class TLineStorage {
@@ -84,7 +96,7 @@ class TLineStorage {
   // An entry for a packed line (numbers normalised) that lives in `arena`, which the
   // storage then keeps.
   LineEntry& AddPacked(const DocumentRef& ref, const PackedLine* line,
-                       const std::shared_ptr<LineArena>& arena);
+                       const std::shared_ptr<EntryArena>& arena);
 
   // A position of the host document: the line by the document's key mapping (DM false,
   // Isnetto true), numbers normalised. Raises the JSON value errors of the mapping.
@@ -101,6 +113,9 @@ class TLineStorage {
 
   // Makes `quantity` the quantity of `entry`, an entry of this storage.
   void SetQuantity(LineEntry& entry, std::string_view quantity);
+  // The reference of `entry`, an entry of this storage, made its own first (the others of
+  // its document keep theirs).
+  DocumentRef& MutableRef(LineEntry& entry);
 
   // Orders by Bezeichnung1, then Artikelnummer (bytes, unsigned), then document date.
   void Sort();
@@ -118,8 +133,9 @@ class TLineStorage {
   // with their hashes, made once when the entry is added (the fields they come from are
   // not expected to change afterwards). The texts lie back to back in the storage.
   struct MatchKeys {
-    uint64_t numberHash = 0, descriptionHash = 0;
-    uint32_t numberAt = 0, numberSize = 0, descriptionAt = 0, descriptionSize = 0;
+    uint32_t numberHash = 0, descriptionHash = 0;
+    uint32_t at = 0;  // the part number's key, the description's right behind it
+    uint32_t numberSize = 0, descriptionSize = 0;
     bool hasNumber = false, hasDescription = false;  // the fields are not empty
   };
 
@@ -135,25 +151,29 @@ class TLineStorage {
   // Raises std::bad_alloc when the key texts outgrow the key records' offsets.
   void KeepOffsetsExact();
   std::string_view NumberKey(const MatchKeys& k) const {
-    return std::string_view(keyText_).substr(k.numberAt, k.numberSize);
+    return std::string_view(keyText_).substr(k.at, k.numberSize);
   }
   std::string_view DescriptionKey(const MatchKeys& k) const {
-    return std::string_view(keyText_).substr(k.descriptionAt, k.descriptionSize);
+    return std::string_view(keyText_).substr(k.at + k.numberSize, k.descriptionSize);
   }
   // A copy of entry `index` of `from` (keys included) with `quantity` as its quantity.
   LineEntry& AddTaken(const TLineStorage& from, int index, std::string_view quantity);
   // The arena for what this storage packs itself.
-  LineArena& OwnArena();
+  EntryArena& OwnArena();
   // Keeps `arena` as long as the entries do.
-  void KeepArena(const std::shared_ptr<LineArena>& arena);
+  void KeepArena(const std::shared_ptr<EntryArena>& arena);
+  // A reference equal to `ref` that lives as long as the entries; consecutive entries of
+  // one document share it.
+  const DocumentRef* StoreRef(const DocumentRef& ref);
+
   void IndexEntry(int index);
   void BuildIndex();
   // The first entry matching `probe`, a key record of `owner`, as FindMatch answers it.
   int FindKeys(const TLineStorage& owner, const MatchKeys& probe);
   // The first index of a lower-cased part number / compacted description, or -1; with
   // `insert` recorded for it when the key is new.
-  int FindNumber(std::string_view key, uint64_t hash, int insert = -1);
-  int FindDescription(std::string_view key, uint64_t hash, int insert = -1);
+  int FindNumber(std::string_view key, uint32_t hash, int insert = -1);
+  int FindDescription(std::string_view key, uint32_t hash, int insert = -1);
 
   // First index per key, in one flat open-addressing table: the key's hash and the entry
   // that holds it. A hit is confirmed against the entry's key text.
@@ -165,11 +185,11 @@ class TLineStorage {
     // The first index of `key` (under `same`, comparing the key with an entry's key),
     // or -1; with `insert` the index is recorded when the key is new.
     template <class Same>
-    int Find(uint64_t hash, Same&& same, int insert = -1);
+    int Find(uint32_t hash, Same&& same, int insert = -1);
 
    private:
     struct Slot {
-      uint64_t hash;
+      uint32_t hash;
       int32_t index;  // -1: free
     };
     std::vector<Slot> slots_;
@@ -190,8 +210,8 @@ class TLineStorage {
   bool indexed_ = false;
   std::string numberKey_, descriptionKey_;  // reused between searches
   // Every arena a line of an entry lives in, the own one among them.
-  std::vector<std::shared_ptr<LineArena>> arenas_;
-  LineArena* ownArena_ = nullptr;
+  std::vector<std::shared_ptr<EntryArena>> arenas_;
+  EntryArena* ownArena_ = nullptr;
 };
 
 // Lower-cased text without blanks (space characters only).

@@ -227,7 +227,7 @@ struct TSuperStack::StoredDocument {
   bool isReference = false;
   std::string columns, datas;            // compressed
   std::vector<const PackedLine*> lines;  // its positions, numbers normalised
-  std::shared_ptr<LineArena> arena;      // where they live
+  std::shared_ptr<EntryArena> arena;     // where they live
   std::exception_ptr failure;
 };
 
@@ -256,11 +256,11 @@ void TSuperStack::LoadStoredDocuments(TVirtualDataSet& rows,
   std::atomic<size_t> next{0};
   auto work = [&docs, &next] {
     ColumnCache cache;
-    std::shared_ptr<LineArena> arena;  // one for the documents this thread decodes
+    std::shared_ptr<EntryArena> arena;  // one for the documents this thread decodes
     for (size_t i; (i = next.fetch_add(1)) < docs.size();) {
       if (docs[i].failure) continue;
       try {
-        if (!arena) arena = std::make_shared<LineArena>();
+        if (!arena) arena = std::make_shared<EntryArena>();
         docs[i].arena = arena;
         DecodeStoredDocument(docs[i], cache);
       } catch (...) {
@@ -314,7 +314,7 @@ void TSuperStack::DecodeStoredDocument(StoredDocument& doc, ColumnCache& cache) 
   }
   // The rows go straight into lines: the table itself never needs them.
   const TColumnIndexRecord& index = cache.index;
-  LineArena& arena = *doc.arena;
+  LineArena& arena = doc.arena->lines;
   auto take = [&doc, &index, &arena](const TDataGridRowView& row) {
     if (IsMarkerKind(RowKindOf(row.Cell(0)))) return;
     doc.lines.push_back(PackRowView(row, index, arena));

@@ -68,7 +68,7 @@ std::vector<TGridRow> BuildGridRows(TSuperStack& stack) {
       row.PartNo = line.Artikelnummer();
       row.Quantity = QuantityCellText(entry);
       row.Unit = line.Einheit();
-      row.Info = entry.Ref.Number;
+      row.Info = entry.Ref->Number;
       row.Entry = &entry;
       row.Storage = &storage;
       rows.push_back(std::move(row));

@@ -165,16 +165,16 @@ void JsonKey(std::string& out, const char* key) {
 void JsonLine(std::string& out, const LineEntry& entry) {
   out += '{';
   JsonKey(out, "document");
-  JsonString(out, entry.Ref.Number);
+  JsonString(out, entry.Ref->Number);
   out += ',';
   JsonKey(out, "documentId");
-  out += std::to_string(entry.Ref.ID);
+  out += std::to_string(entry.Ref->ID);
   out += ',';
   JsonKey(out, "documentType");
-  out += std::to_string(entry.Ref.Type);
+  out += std::to_string(entry.Ref->Type);
   out += ',';
   JsonKey(out, "documentDate");
-  JsonNumber(out, entry.Ref.Date);
+  JsonNumber(out, entry.Ref->Date);
   out += ',';
   JsonKey(out, "difference");
   JsonNumber(out, entry.Difference);

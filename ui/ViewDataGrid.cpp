@@ -401,7 +401,7 @@ int TViewDataGrid::AddSection(TLineStorage& storage, const char* image, const ch
       put(cells, r.Unit, std::string(line.Einheit()));
       total += N(line.SummeBetrag());
     }
-    put(cells, r.Info, entry.Ref.Number);
+    put(cells, r.Info, entry.Ref->Number);
     put(cells, r.Link, IntText(FLinks.size()));
     FLinks.push_back(&entry);
     put(cells, r.Range, range);
