@@ -67,6 +67,24 @@ bool IsLineBreak(char c) {
   return c == '\r' || c == '\n' || c == '\0';
 }
 
+// The first CR or LF (and with `zero` also NUL) in s[from, n), or n. Eight bytes at a time:
+// a byte equal to the one looked for turns to zero under XOR, and (x - 0x01..) & ~x has
+// the high bit of some byte set exactly when x has a zero byte.
+size_t FindBreak(const char* s, size_t from, size_t n, bool zero) {
+  constexpr uint64_t kOnes = 0x0101010101010101ull, kHighs = 0x8080808080808080ull;
+  size_t i = from;
+  for (; i + 8 <= n; i += 8) {
+    uint64_t v;
+    std::memcpy(&v, s + i, 8);
+    const uint64_t cr = v ^ (kOnes * '\r'), lf = v ^ (kOnes * '\n');
+    uint64_t hit = ((cr - kOnes) & ~cr) | ((lf - kOnes) & ~lf);
+    if (zero) hit |= (v - kOnes) & ~v;
+    if (hit & kHighs) break;
+  }
+  while (i < n && s[i] != '\r' && s[i] != '\n' && !(zero && s[i] == '\0')) ++i;
+  return i;
+}
+
 // Reading position within one line of the rows text.
 struct FieldCursor {
   std::string_view line;
@@ -176,19 +194,22 @@ void UnescapeField(std::string_view field, std::string& out) {
 
 }  // namespace
 
-std::string NormalizeLongText(std::string_view text) {
-  std::string out;
-  out.reserve(text.size() + 8);
-  for (size_t i = 0; i < text.size(); ++i) {
-    char c = text[i];
-    if (c == '\r' || c == '\n') {
-      if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-      out += "\r\n";
-    } else {
-      out.push_back(c);
-    }
+void NormalizeLongTextInto(std::string& out, std::string_view text) {
+  out.clear();
+  const size_t n = text.size();
+  for (size_t i = 0; i < n;) {
+    const size_t b = FindBreak(text.data(), i, n, false);
+    out.append(text.data() + i, b - i);
+    if (b == n) break;
+    out += "\r\n";
+    i = b + (text[b] == '\r' && b + 1 < n && text[b + 1] == '\n' ? 2 : 1);
   }
   if (out.size() >= 2 && out.compare(out.size() - 2, 2, "\r\n") == 0) out.resize(out.size() - 2);
+}
+
+std::string NormalizeLongText(std::string_view text) {
+  std::string out;
+  NormalizeLongTextInto(out, text);
   return out;
 }
 
@@ -212,7 +233,7 @@ class DatasReader {
     size_t i = 0;
     const size_t n = piece.size();
     if (!carry_.empty()) {
-      while (i < n && !IsLineBreak(piece[i])) ++i;
+      i = FindBreak(piece.data(), 0, n, true);
       carry_.append(piece.data(), i);
       if (i == n) return;
       Line(carry_);
@@ -222,7 +243,7 @@ class DatasReader {
       while (i < n && IsLineBreak(piece[i])) ++i;
       if (i == n) return;
       size_t start = i;
-      while (i < n && !IsLineBreak(piece[i])) ++i;
+      i = FindBreak(piece.data(), i, n, true);
       if (i == n) {
         carry_.assign(piece.data() + start, n - start);
         return;
@@ -285,7 +306,7 @@ class DatasReader {
       view.cells_ = &cells_;
       if (!f.UsedUp()) {
         UnescapeField(f.Next(buffer_), text_);
-        longText_ = NormalizeLongText(text_);
+        NormalizeLongTextInto(longText_, text_);
         view.longText_ = longText_;
       }
       (*visit_)(view);

@@ -108,6 +108,8 @@ class TDataGrid {
 
 // The long-text rule on its own (see SetLongText).
 std::string NormalizeLongText(std::string_view text);
+// The same into `out`, which is replaced.
+void NormalizeLongTextInto(std::string& out, std::string_view text);
 
 enum class StoredTableStatus {
   Loaded,   // `table` holds the positions

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <mutex>
 #include <new>
 
 #include "docdata/DataGrid.h"
@@ -39,19 +40,59 @@ std::string_view Trimmed(std::string_view text) {
   return text.substr(b, e - b);
 }
 
+// Standard pieces of arenas that are gone, for the next ones.
+class PiecePool {
+ public:
+  std::unique_ptr<char[]> Take() {
+    {
+      std::lock_guard<std::mutex> lock(lock_);
+      if (!pieces_.empty()) {
+        std::unique_ptr<char[]> piece = std::move(pieces_.back());
+        pieces_.pop_back();
+        return piece;
+      }
+    }
+    return std::unique_ptr<char[]>(new char[LineArena::kPieceSize]);
+  }
+  // Keeps what fits and frees the rest (as the caller's pieces go out of scope).
+  void Give(std::vector<std::unique_ptr<char[]>>& pieces) {
+    std::lock_guard<std::mutex> lock(lock_);
+    for (auto& piece : pieces) {
+      if (pieces_.size() >= LineArena::kPoolPieces) break;
+      pieces_.push_back(std::move(piece));
+    }
+  }
+
+ private:
+  std::mutex lock_;
+  std::vector<std::unique_ptr<char[]>> pieces_;
+};
+
+PiecePool& Pool() {
+  static PiecePool* pool = new PiecePool;  // outlives every arena, also at exit
+  return *pool;
+}
+
 }  // namespace
+
+LineArena::~LineArena() {
+  if (!standard_.empty()) Pool().Give(standard_);
+}
 
 void* LineArena::Allocate(size_t bytes, size_t align) {
   size_t skip = (align - reinterpret_cast<uintptr_t>(at_) % align) % align;
   if (bytes + skip > left_) {
     // A request of a piece's size or more gets a piece of its own; the current piece
     // stays in use for the small ones.
-    const size_t size = std::max(bytes, kPieceSize);
-    pieces_.reserve(pieces_.size() + 1);
-    pieces_.push_back(std::unique_ptr<char[]>(new char[size]));
-    if (size > kPieceSize) return pieces_.back().get();
-    at_ = pieces_.back().get();  // aligned for anything
-    left_ = size;
+    if (bytes > kPieceSize) {
+      large_.reserve(large_.size() + 1);
+      large_.push_back(std::unique_ptr<char[]>(new char[bytes]));
+      return large_.back().get();
+    }
+    standard_.reserve(standard_.size() + 1);
+    standard_.push_back(Pool().Take());
+    at_ = standard_.back().get();  // aligned for anything
+    left_ = kPieceSize;
     skip = 0;
   }
   at_ += skip;

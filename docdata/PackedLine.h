@@ -51,11 +51,16 @@ enum class LineField : uint8_t {
 constexpr int kLineFieldCount = 24;
 
 // Memory for packed lines and texts, taken from pieces of kPieceSize bytes (larger
-// requests get a piece of their own); everything is freed with the arena.
+// requests get a piece of their own); everything is freed with the arena. Pieces of the
+// standard size go back to a pool shared by the whole program, up to kPoolPieces of them,
+// and the next arenas take them from there: memory the system has handed out once is
+// not asked for (and cleared) again on every run. Any thread may use its own arena.
 class LineArena {
  public:
   static constexpr size_t kPieceSize = 64 * 1024;
+  static constexpr size_t kPoolPieces = 512;  // 32 MiB
   LineArena() = default;
+  ~LineArena();
   LineArena(const LineArena&) = delete;
   LineArena& operator=(const LineArena&) = delete;
 
@@ -65,7 +70,7 @@ class LineArena {
   std::string_view Copy(std::string_view text);
 
  private:
-  std::vector<std::unique_ptr<char[]>> pieces_;
+  std::vector<std::unique_ptr<char[]>> standard_, large_;
   char* at_ = nullptr;
   size_t left_ = 0;
 };

@@ -334,6 +334,35 @@ TEST(PositionTable, LineBreaksAtEveryPieceBoundaryGiveTheSameRows) {
   EXPECT_EQ(g.Cell(1, g.RowCount() - 1), "r");
 }
 
+// Long texts: every CR LF, lone CR and lone LF becomes CR LF, one final break is dropped;
+// checked against the rule written plainly, with breaks on both sides of 8-byte words.
+TEST(PositionTable, LongTextLineBreaks) {
+  auto plain = [](std::string_view text) {
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+      if (text[i] == '\r' || text[i] == '\n') {
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+        out += "\r\n";
+      } else {
+        out += text[i];
+      }
+    }
+    if (out.size() >= 2 && out.substr(out.size() - 2) == "\r\n") out.resize(out.size() - 2);
+    return out;
+  };
+  for (size_t prefix : {0, 5, 8, 13}) {
+    for (int length = 0; length <= 7; ++length) {
+      int count = 1;
+      for (int k = 0; k < length; ++k) count *= 3;
+      for (int code = 0; code < count; ++code) {
+        std::string text(prefix, '\0');
+        for (int k = 0, c = code; k < length; ++k, c /= 3) text += "a\r\n"[c % 3];
+        ASSERT_EQ(NormalizeLongText(text), plain(text)) << prefix << " " << code;
+      }
+    }
+  }
+}
+
 TEST(PositionTable, RowCountFollowsTheDataLines) {
   TDataGrid g;
   g.SetRowCount(10);
