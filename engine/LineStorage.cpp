@@ -136,8 +136,6 @@ int TLineStorage::KeyIndex::Find(uint32_t hash, Same&& same, int insert) {
 
 void TLineStorage::Clear() {
   entries_.clear();
-  chunks_.clear();
-  chunkUsed_ = chunkSize_ = 0;
   keys_.clear();
   keyText_.clear();
   byNumber_.Clear();
@@ -195,21 +193,13 @@ LineEntry& TLineStorage::Add(const DocumentRef& ref, std::unique_ptr<TDataGridLi
 
 LineEntry& TLineStorage::Append(LineEntry&& entry) {
   try {
-    if (chunkUsed_ == chunkSize_) {
-      const size_t size = chunks_.empty() ? 16 : std::min<size_t>(chunkSize_ * 2, 1024);
-      chunks_.push_back(std::make_unique<LineEntry[]>(size));
-      chunkSize_ = size;
-      chunkUsed_ = 0;
-    }
-    entries_.push_back(&chunks_.back()[chunkUsed_]);
+    entries_.push_back(std::move(entry));
   } catch (...) {
     keys_.pop_back();  // the entry was never added
     throw;
   }
-  LineEntry& e = chunks_.back()[chunkUsed_++];
-  e = std::move(entry);
   if (indexed_) IndexEntry(Count() - 1);
-  return e;
+  return entries_.back();
 }
 
 void TLineStorage::KeepOffsetsExact() {
@@ -346,9 +336,9 @@ void TLineStorage::Sort() {
   // The keys move along with their entries.
   std::vector<SortKey> order(entries_.size());
   for (size_t i = 0; i < order.size(); ++i) {
-    const LineView line = entries_[i]->Line.Shared();
+    const LineView line = entries_[i].Line.Shared();
     order[i] = SortKey{OrderPrefix(line.Bezeichnung1()), line.Bezeichnung1(), line.Artikelnummer(),
-                       entries_[i]->Ref->Date, static_cast<uint32_t>(i)};
+                       entries_[i].Ref->Date, static_cast<uint32_t>(i)};
   }
   std::stable_sort(order.begin(), order.end(), [](const SortKey& a, const SortKey& b) {
     if (a.prefix != b.prefix) return a.prefix < b.prefix;
@@ -358,10 +348,12 @@ void TLineStorage::Sort() {
     if (c != 0) return c < 0;
     return a.date < b.date;
   });
-  std::vector<LineEntry*> entries(entries_.size());
+  // The entries move into their new order, so that walking the storage walks memory.
+  // Everything is allocated before the first entry moves.
+  std::deque<LineEntry> entries(entries_.size());
   std::vector<MatchKeys> keys(keys_.size());
   for (size_t i = 0; i < order.size(); ++i) {
-    entries[i] = entries_[order[i].index];
+    entries[i] = std::move(entries_[order[i].index]);
     keys[i] = keys_[order[i].index];
   }
   entries_.swap(entries);
@@ -424,14 +416,14 @@ LineEntry* TLineStorage::FindMatch(LineView probe, int* index) {
     if (d >= 0 && (best < 0 || d < best)) best = d;
   }
   if (index) *index = best;
-  return best < 0 ? nullptr : entries_[static_cast<size_t>(best)];
+  return best < 0 ? nullptr : &entries_[static_cast<size_t>(best)];
 }
 
 LineEntry* TLineStorage::FindMatchPlain(LineView probe, int* index) const {
   for (int i = 0; i < Count(); ++i) {
-    if (CandidateEqual(entries_[static_cast<size_t>(i)]->Line.Shared(), probe)) {
+    if (CandidateEqual(entries_[static_cast<size_t>(i)].Line.Shared(), probe)) {
       if (index) *index = i;
-      return entries_[static_cast<size_t>(i)];
+      return const_cast<LineEntry*>(&entries_[static_cast<size_t>(i)]);
     }
   }
   if (index) *index = -1;

@@ -3,8 +3,9 @@
 // for positions (FindMatch) and the sort order of the views.
 //
 // A storage owns its entries; a line is owned by every entry that shares it (LineHandle)
-// and lives as long as the last of them. Entries never move in memory once added (the
-// grid keeps pointers to them), only their order in the storage changes with Sort.
+// and lives as long as the last of them. Adding never moves an entry; Sort moves the
+// entries into their new order, so a pointer to an entry (the grid keeps them) holds until
+// the next Sort or Clear.
 // Nothing here throws but std::bad_alloc.
 
 #include <cstdint>
@@ -83,8 +84,8 @@ class TLineStorage {
   TLineStorage& operator=(const TLineStorage&) = delete;
 
   int Count() const { return static_cast<int>(entries_.size()); }
-  LineEntry& Entry(int index) { return *entries_[static_cast<size_t>(index)]; }
-  const LineEntry& Entry(int index) const { return *entries_[static_cast<size_t>(index)]; }
+  LineEntry& Entry(int index) { return entries_[static_cast<size_t>(index)]; }
+  const LineEntry& Entry(int index) const { return entries_[static_cast<size_t>(index)]; }
 
   void Clear();
 
@@ -196,11 +197,8 @@ class TLineStorage {
     size_t used_ = 0;
   };
 
-  // The entries in storage order; they live in chunks that never move, allocated a few
-  // hundred at a time and freed at once.
-  std::vector<LineEntry*> entries_;
-  std::vector<std::unique_ptr<LineEntry[]>> chunks_;
-  size_t chunkUsed_ = 0, chunkSize_ = 0;
+  // The entries in storage order, also in memory: adding never moves one, sorting does.
+  std::deque<LineEntry> entries_;
   std::vector<MatchKeys> keys_;  // one per entry, in the same order
   std::string keyText_;
   // By lower-cased part number / compacted description, for candidates whose field is not

@@ -248,7 +248,8 @@ class MainWindowTest : public QObject {
       auto window = std::make_unique<TLiveImportFrm>(Factory(loads, &gate));
       Child<TWave>(*window, "WaveDown")->OnPlay = [&downPlays](TWave&) { ++downPlays; };
       window->show();
-      QTRY_VERIFY_WITH_TIMEOUT(window->IsLoading(), kLong);
+      // The run has started (not only been queued): it waits at the gate.
+      QTRY_VERIFY_WITH_TIMEOUT(window->IsLoading() && gate.Arrived() == 1, kLong);
       // This run cannot be cut short; it ends while the window is being destroyed.
       opener = std::thread([&gate] {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
@@ -257,9 +258,10 @@ class MainWindowTest : public QObject {
       window.reset();
     }
     opener.join();
+    // The abandoned run ends on its own thread some time after the gate opens.
+    QTRY_COMPARE_WITH_TIMEOUT(loads.freed.load(), 1, kLong);
     QCOMPARE(loads.finished.load(), 1);
     QCOMPARE(downPlays, 0);
-    QCOMPARE(loads.freed.load(), 1);
   }
 
  private:

@@ -3,6 +3,7 @@
 // work under way may end. A wait gives up after a minute, which only a broken test
 // reaches; Pass() then returns false so the test can tell.
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -19,11 +20,15 @@ class Gate {
     cv_.notify_all();
   }
   bool Pass() {
+    ++arrived_;
     std::unique_lock<std::mutex> l(m_);
     return cv_.wait_for(l, std::chrono::minutes(1), [this] { return open_; });
   }
+  // How many jobs have come to the gate so far.
+  int Arrived() const { return arrived_.load(); }
 
  private:
+  std::atomic<int> arrived_{0};
   std::mutex m_;
   std::condition_variable cv_;
   bool open_ = false;
