@@ -220,7 +220,12 @@ class DatasReader {
 
   // With `visit`, each data row goes to it instead of into the table.
   explicit DatasReader(TDataGrid& grid, const TDataGrid::RowVisitor* visit = nullptr)
-      : grid_(grid), visit_(visit), cols_(grid.ColCount()), cells_(cols_), numeric_(cols_) {
+      : grid_(grid),
+        visit_(visit),
+        cols_(grid.ColCount()),
+        cells_(cols_),
+        views_(cols_),
+        numeric_(cols_) {
     for (int c = 0; c < cols_; ++c) {
       int kind = grid.Columns()[c].NumericKind;
       numeric_[c] = kind == deFloat || kind == deCurrency;
@@ -294,23 +299,28 @@ class DatasReader {
       std::string_view raw = f.Next(buffer_);
       int col = k < static_cast<int>(entryColumn_.size()) ? entryColumn_[k] : -1;
       if (col < 0) continue;
+      touched_.push_back(col);
+      if (visit_ && Verbatim(raw, col)) {
+        views_[col] = raw;  // the row's own text, as long as the visitor runs
+        continue;
+      }
       std::string& cell = cells_[col];
       UnescapeField(raw, cell);
       if (numeric_[col]) ReplaceDecimalSeparators(cell, sep_);
-      touched_.push_back(col);
+      views_[col] = cell;
     }
     if (dataLines_ >= TDataGrid::kMaxDataRows) throw TooManyRows();
     ++dataLines_;
     if (visit_) {
       TDataGridRowView view;
-      view.cells_ = &cells_;
+      view.cells_ = &views_;
       if (!f.UsedUp()) {
         UnescapeField(f.Next(buffer_), text_);
         NormalizeLongTextInto(longText_, text_);
         view.longText_ = longText_;
       }
       (*visit_)(view);
-      for (int c : touched_) cells_[c].clear();
+      for (int c : touched_) views_[c] = {};
       return;
     }
     TDataGrid::Row& row = grid_.MutableRow(dataLines_);
@@ -329,12 +339,23 @@ class DatasReader {
     for (int c : touched_) cells_[c].clear();
   }
 
+  // A field that reads as it stands: no escapes, no separator to replace, and not put
+  // together in buffer_ (which the next field may reuse).
+  bool Verbatim(std::string_view raw, int col) const {
+    if (raw.empty()) return true;
+    if (raw.data() >= buffer_.data() && raw.data() < buffer_.data() + buffer_.size() + 1)
+      return false;
+    if (std::memchr(raw.data(), '%', raw.size())) return false;
+    return !(numeric_[col] && sep_ != ',' && std::memchr(raw.data(), ',', raw.size()));
+  }
+
   TDataGrid& grid_;
   const TDataGrid::RowVisitor* visit_;
   std::string longText_;
   int cols_;
-  std::vector<std::string> cells_;  // this line's cells by column
-  std::vector<char> numeric_;       // columns holding deFloat or deCurrency numbers
+  std::vector<std::string> cells_;       // this line's cells by column, where unescaped
+  std::vector<std::string_view> views_;  // what a visitor reads of them
+  std::vector<char> numeric_;            // columns holding deFloat or deCurrency numbers
   std::vector<int> touched_;
   char sep_;
   State state_ = State::Header;

@@ -29,7 +29,7 @@ class TDataGridRowView {
 
  private:
   friend class DatasReader;
-  const std::vector<std::string>* cells_ = nullptr;
+  const std::vector<std::string_view>* cells_ = nullptr;
   std::string_view longText_;
 };
 

@@ -301,6 +301,11 @@ TEST(PositionTable, DecimalSeparatorInNumberColumns) {
     ASSERT_TRUE(g.LoadRows(datas));
     EXPECT_EQ(g.Cell(2, 1), c.stueck) << c.sep << c.stored;
     EXPECT_EQ(g.Cell(3, 1), c.einheit) << c.sep << c.stored;
+    // Rows handed over while they are read: the same cells.
+    ASSERT_TRUE(g.VisitRows(datas, [&c](const TDataGridRowView& row) {
+      EXPECT_EQ(row.Cell(2), c.stueck) << c.sep << c.stored;
+      EXPECT_EQ(row.Cell(3), c.einheit) << c.sep << c.stored;
+    }));
   }
 }
 
