@@ -304,8 +304,12 @@ LineEntry& TLineStorage::AddTaken(const TLineStorage& from, int index, std::stri
   e.Line.quantity_ = quantity.data() == stueck.data() && quantity.size() == stueck.size()
                          ? stueck
                          : OwnArena().lines.Copy(quantity);
-  const double d = static_cast<double>(N(source.Line.Quantity()) - N(quantity));
-  if (std::fabs(static_cast<long double>(d)) >= kThreshold) e.Difference = d;
+  // The same text reads as the same number: no difference (nor one from a text that
+  // reads as infinite, whose difference is not a number).
+  if (quantity != source.Line.Quantity()) {
+    const double d = static_cast<double>(N(source.Line.Quantity()) - N(quantity));
+    if (std::fabs(static_cast<long double>(d)) >= kThreshold) e.Difference = d;
+  }
   AddKeys(from, index);
   return Append(std::move(e));
 }

@@ -11,6 +11,7 @@
 
 #include "docdata/DataGrid.h"
 #include "docdata/Exception.h"
+#include "docdata/PackedLine.h"
 #include "docdata/RowConversion.h"
 
 namespace {
@@ -28,13 +29,21 @@ void UseTable(const dz::TDataGrid& g) {
 bool SameLinesWhenVisited(dz::TDataGrid& g, std::string_view datas, size_t piece) {
   const dz::TColumnIndexRecord idx = dz::MakeColumnIndex(g);
   std::vector<dz::TDataGridLine> visited;
+  dz::LineArena arena;
+  bool packedSame = true;  // and packing a row gives the line, numbers normalised
   const bool ok = g.VisitRows(
       datas,
       [&](const dz::TDataGridRowView& row) {
-        dz::FillLineFromRowView(row, idx, visited.emplace_back());
+        dz::TDataGridLine& line = visited.emplace_back();
+        dz::FillLineFromRowView(row, idx, line);
+        dz::TDataGridLine normalised = line, packed;
+        dz::NormalizeLineNumbers(normalised);
+        dz::PackRowView(row, idx, arena)->UnpackInto(packed);
+        packedSame = packedSame && packed.SameFields(normalised);
       },
       piece);
   if (!ok) return true;  // nothing to compare: too many rows
+  if (!packedSame) return false;
   if (static_cast<int>(visited.size()) != g.RowCount() - 1) return false;
   for (size_t r = 0; r < visited.size(); ++r)
     if (!visited[r].SameFields(*dz::RowToLine(g, idx, static_cast<int>(r) + 1))) return false;
