@@ -2,8 +2,9 @@
 // Positions together with the document they came from (TLineStorage), the equality rule
 // for positions (FindMatch) and the sort order of the views.
 //
-// A storage owns its entries; a line is owned by every entry that shares it (LineHandle)
-// and lives as long as the last of them. Adding never moves an entry; Sort moves the
+// A storage owns its entries. Their packed lines and document references live in arenas
+// (EntryArena) that every storage with an entry referring into them keeps, so they live
+// as long as the last such storage (or its next Clear). Adding never moves an entry; Sort moves the
 // entries into their new order, so a pointer to an entry (the grid keeps them) holds until
 // the next Sort or Clear.
 // Nothing here throws but std::bad_alloc.
