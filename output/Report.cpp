@@ -11,6 +11,7 @@
 #include <ostream>
 #include <sstream>
 #include <thread>
+#include <vector>
 
 #include "docdata/Cp1252.h"
 #include "docdata/DataGridLine.h"
@@ -91,7 +92,7 @@ std::string Line(const std::array<std::string, cCount>& cells,
 
 // Appends the 8-bit text as a JSON string in UTF-8, straight into `out`, runs of plain
 // bytes at once: the report of a large run holds hundreds of thousands of them.
-void JsonString(std::string& out, std::string_view eightBit) {
+void JsonStringBody(std::string& out, std::string_view eightBit) {
   // What stands for itself: printable ASCII but the quote and the backslash.
   static const auto plain = [] {
     std::array<bool, 256> t{};
@@ -99,7 +100,6 @@ void JsonString(std::string& out, std::string_view eightBit) {
     return t;
   }();
   static const char hex[] = "0123456789abcdef";
-  out += '"';
   const size_t n = eightBit.size();
   for (size_t i = 0; i < n;) {
     size_t j = i;
@@ -141,6 +141,11 @@ void JsonString(std::string& out, std::string_view eightBit) {
         }
     }
   }
+}
+
+void JsonString(std::string& out, std::string_view eightBit) {
+  out += '"';
+  JsonStringBody(out, eightBit);
   out += '"';
 }
 
@@ -183,16 +188,23 @@ void JsonLine(std::string& out, const LineEntry& entry) {
   out += entry.Matched ? '1' : '0';
   // The position's own fields, under the names it publishes, in their order.
   // Read only: the views' lines stay shared, their quantities lie beside them.
+  // Each field's ',"name":' (and the opening quote of a text) is made once.
+  static const std::vector<std::string> prefixes = [] {
+    std::vector<std::string> p;
+    for (const PropInfo& prop : LineProperties())
+      p.push_back(",\"" + std::string(prop.name) +
+                  "\":" + (prop.type == PropType::Text ? "\"" : ""));
+    return p;
+  }();
   const LineView line = entry.Line.Shared();
   const auto props = LineProperties();
   for (size_t i = 0; i < props.size(); ++i) {
-    out += ",\"";
-    out += props[i].name;
-    out += "\":";
+    out += prefixes[i];
     const auto field = static_cast<LineField>(i);
     switch (props[i].type) {
       case PropType::Text:
-        JsonString(out, field == LineField::Stueck ? entry.Line.Quantity() : line.Text(field));
+        JsonStringBody(out, field == LineField::Stueck ? entry.Line.Quantity() : line.Text(field));
+        out += '"';
         break;
       case PropType::Boolean:
         out += (field == LineField::DM ? line.DM() : line.Isnetto()) ? "true" : "false";
