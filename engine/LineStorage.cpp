@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <new>
 
 #include "docdata/Cp1252.h"
@@ -80,10 +81,33 @@ uint32_t KeyHash(std::string_view key) {
 
 }  // namespace
 
+void LineHandle::SetQuantityText(std::string_view text, std::string_view stable) {
+  if (text.size() <= kInline) {
+    std::memmove(quantity_, text.data(), text.size());  // may be this handle's own text
+    quantity_[15] = static_cast<char>(text.size());
+    return;
+  }
+  const char* at = stable.data();
+  const auto size = static_cast<uint32_t>(stable.size());
+  std::memcpy(quantity_, &at, sizeof at);
+  std::memcpy(quantity_ + 8, &size, sizeof size);
+  quantity_[15] = static_cast<char>(kFar);
+}
+
+std::string_view LineHandle::QuantityText() const {
+  const auto tag = static_cast<unsigned char>(quantity_[15]);
+  if (tag != kFar) return std::string_view(quantity_, tag);
+  const char* at;
+  uint32_t size;
+  std::memcpy(&at, quantity_, sizeof at);
+  std::memcpy(&size, quantity_ + 8, sizeof size);
+  return std::string_view(at, size);
+}
+
 LineHandle& LineHandle::operator=(std::unique_ptr<TDataGridLine> line) {
   own_ = std::move(line);
   packed_ = nullptr;
-  quantity_ = {};
+  SetQuantityText({}, {});
   return *this;
 }
 
@@ -91,7 +115,7 @@ TDataGridLine* LineHandle::get() const {
   if (!own_ && packed_) {
     auto line = std::make_unique<TDataGridLine>();
     packed_->UnpackInto(*line);
-    line->Stueck = quantity_;
+    line->Stueck = QuantityText();
     own_ = std::move(line);
   }
   return own_.get();
@@ -164,7 +188,9 @@ void TLineStorage::SetQuantity(LineEntry& entry, std::string_view quantity) {
   if (entry.Line.own_)
     entry.Line.own_->Stueck = quantity;
   else
-    entry.Line.quantity_ = OwnArena().lines.Copy(quantity);
+    entry.Line.SetQuantityText(quantity, quantity.size() > LineHandle::kInline
+                                             ? OwnArena().lines.Copy(quantity)
+                                             : std::string_view());
 }
 
 const DocumentRef* TLineStorage::StoreRef(const DocumentRef& ref) {
@@ -246,7 +272,7 @@ LineEntry& TLineStorage::AddNormalized(const DocumentRef& ref,
   LineEntry e;
   e.Ref = StoreRef(ref);
   e.Line.packed_ = packed;
-  e.Line.quantity_ = packed->Text(0);
+  e.Line.SetQuantityText(packed->Text(0), packed->Text(0));
   AddKeys(*packed);
   return Append(std::move(e));
 }
@@ -257,7 +283,7 @@ LineEntry& TLineStorage::AddPacked(const DocumentRef& ref, const PackedLine* lin
   LineEntry e;
   e.Ref = StoreRef(ref);
   e.Line.packed_ = line;
-  e.Line.quantity_ = line->Text(0);
+  e.Line.SetQuantityText(line->Text(0), line->Text(0));
   AddKeys(*line);
   return Append(std::move(e));
 }
@@ -280,7 +306,7 @@ LineEntry& TLineStorage::AddWithQuantity(const DocumentRef& ref, const std::stri
   LineEntry e;
   e.Ref = StoreRef(ref);
   e.Line.packed_ = packed;
-  e.Line.quantity_ = packed->Text(0);
+  e.Line.SetQuantityText(packed->Text(0), packed->Text(0));
   const double d = static_cast<double>(N(line.Stueck) - N(quantity));
   if (std::fabs(static_cast<long double>(d)) >= kThreshold) e.Difference = d;
   AddKeys(*packed);
@@ -300,10 +326,11 @@ LineEntry& TLineStorage::AddTaken(const TLineStorage& from, int index, std::stri
     e.Line.packed_ = source.Line.packed_;
   }
   const std::string_view stueck = e.Line.packed_->Text(0);
-  // The line's own quantity text needs no copy.
-  e.Line.quantity_ = quantity.data() == stueck.data() && quantity.size() == stueck.size()
-                         ? stueck
-                         : OwnArena().lines.Copy(quantity);
+  // A long quantity that is the line's own text needs no copy.
+  const bool own = quantity.data() == stueck.data() && quantity.size() == stueck.size();
+  e.Line.SetQuantityText(quantity, own || quantity.size() <= LineHandle::kInline
+                                       ? stueck
+                                       : OwnArena().lines.Copy(quantity));
   // The same text reads as the same number: no difference (nor one from a text that
   // reads as infinite, whose difference is not a number).
   if (quantity != source.Line.Quantity()) {

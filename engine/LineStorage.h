@@ -51,13 +51,23 @@ class LineHandle {
   // entry's quantity. Requires a line.
   LineView Shared() const { return own_ ? LineView(*own_) : LineView(*packed_); }
   // This entry's quantity text. Requires a line.
-  std::string_view Quantity() const { return own_ ? std::string_view(own_->Stueck) : quantity_; }
+  std::string_view Quantity() const {
+    return own_ ? std::string_view(own_->Stueck) : QuantityText();
+  }
 
  private:
   friend class TLineStorage;
+  // The quantity while the line is packed: a text of up to kInline bytes lies in the
+  // handle itself (reading it then needs nothing but the entry), a longer one is a view of
+  // `stable`, which must live as long as the entry.
+  static constexpr size_t kInline = 15;
+  static constexpr unsigned char kFar = 0xFF;  // quantity_[15] for a view
+  void SetQuantityText(std::string_view text, std::string_view stable);
+  std::string_view QuantityText() const;
+
   const PackedLine* packed_ = nullptr;
   mutable std::unique_ptr<TDataGridLine> own_;  // once the whole line was asked for
-  std::string_view quantity_;                   // while packed
+  alignas(8) char quantity_[16] = {};           // text and size, or pointer, size and kFar
 };
 
 // What entries refer to: packed lines and the references of their documents. Shared by

@@ -78,6 +78,29 @@ TEST(LineStorage, ViewsShareLinesButNotWrites) {
   EXPECT_EQ(v.source.Entry(0).Line->Stueck, "10");
 }
 
+// Quantities short enough to lie in the entry and longer ones, which stay in the line or
+// the storage, read back the same through the views.
+TEST(LineStorage, LongAndShortQuantities) {
+  test::ScopedNumberFormat f;
+  const std::string longer = "3,00000000000000000000";  // 22 characters
+  Views v;
+  v.source.Add(Doc("AB-1"), MakeLine("Kabel", "10,0000000000000000"));
+  v.source.Add(Doc("AB-1"), MakeLine("Mutter", "123456789012345"));  // 15: the most inline
+  v.invoiced.Add(Doc("R-1"), MakeLine("Kabel", longer));
+  v.invoiced.Add(Doc("R-2"), MakeLine("Schraube", "2"));
+  v.Compute();
+  ASSERT_EQ(v.merged.Count(), 2);
+  EXPECT_EQ(v.merged.Entry(0).Line.Quantity(), longer);
+  ASSERT_EQ(v.missing.Count(), 2);
+  EXPECT_EQ(v.missing.Entry(0).Line.Quantity(), "7");
+  EXPECT_EQ(v.missing.Entry(1).Line.Quantity(), "123456789012345");
+  v.merged.SetQuantity(v.merged.Entry(1), "12345678901234567890");
+  v.merged.SetQuantity(v.merged.Entry(0), v.merged.Entry(0).Line.Quantity());
+  EXPECT_EQ(v.merged.Entry(1).Line.Quantity(), "12345678901234567890");
+  EXPECT_EQ(v.merged.Entry(0).Line->Stueck, longer);
+  EXPECT_EQ(v.invoiced.Entry(0).Line.Quantity(), longer);
+}
+
 TEST(LineStorage, EqualityRule) {
   TLineStorage s;
   s.Add(Doc("A"), MakeLine("Mutter", "1", "AB-1"));
