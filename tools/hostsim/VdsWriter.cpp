@@ -10,6 +10,7 @@
 #include "docdata/MVJSONObject.h"
 #include "hostlink/VirtualDataSet.h"
 #include "platform/Platform.h"
+#include "tools/hostsim/ReusePool.h"
 
 namespace dz {
 
@@ -160,6 +161,16 @@ std::string FieldText(const std::string& name) {
   return q + '"';
 }
 
+struct VdsBuffers {
+  VdsResult result;
+  std::string file;
+};
+
+// Buffers of more than this are not kept: one huge result must not stay resident.
+constexpr size_t kKeptBufferBytes = size_t{64} << 20;
+
+hostsim::ReusePool<VdsBuffers> gBuffers(4);
+
 }  // namespace
 
 void WriteVdsText(TValueWriter& out, std::string_view s) {
@@ -266,10 +277,18 @@ bool RunQueryToVds(sqlite3* db, std::string_view sql, const std::string& path,
     answer = "Die Abfrage ist leer";
     return false;
   }
-  // A server thread keeps its buffers from query to query: memory handed back to the
-  // system and asked for again costs a page fault per page.
-  thread_local VdsResult result;
-  thread_local std::string file;
+  // The buffers of a query stay for the next one.
+  std::unique_ptr<VdsBuffers> buffers = gBuffers.Take();
+  if (!buffers) buffers = std::make_unique<VdsBuffers>();
+  struct GiveBack {
+    std::unique_ptr<VdsBuffers>& buffers;
+    ~GiveBack() {
+      if (buffers->result.Bytes.capacity() + buffers->file.capacity() <= kKeptBufferBytes)
+        gBuffers.Give(std::move(buffers));
+    }
+  } giveBack{buffers};
+  VdsResult& result = buffers->result;
+  std::string& file = buffers->file;
   std::string error;
   bool ok = CollectResult(st, result, error);
   sqlite3_finalize(st);
