@@ -137,7 +137,7 @@ bool StillTheFile(DocumentDatabase& db) {
 }  // namespace
 
 DocumentQueries::DocumentQueries(std::string folder, std::size_t keep)
-    : folder_(std::move(folder)), kept_(keep) {}
+    : folder_(std::move(folder)), kept_(OpenFilesMayBeReplaced() ? keep : 0) {}
 
 DocumentQueries::~DocumentQueries() = default;
 

@@ -70,7 +70,8 @@ bool WriteSystemUid(const std::string& folder, const std::string& uid, std::stri
 // between requests, as a host keeps its database open: a fresh one starts with an empty
 // page cache and reads every page of the result from the file again. SQLite notices
 // changes made through other connections by itself; a connection whose file was deleted
-// or replaced is not used again. Safe from several threads.
+// or replaced is not used again. Where an open file cannot be deleted or replaced (Windows),
+// none is kept. Safe from several threads.
 class DocumentQueries {
  public:
   DocumentQueries(std::string folder, std::size_t keep);
