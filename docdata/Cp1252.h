@@ -13,8 +13,16 @@
 namespace dz {
 
 std::string Cp1252ToUtf8(std::string_view text);
+// The byte length of the UTF-8 form, and the form written to `out`, which must have room
+// for that many bytes (returns the end of what was written).
+size_t Cp1252ToUtf8Size(std::string_view text);
+char* Cp1252ToUtf8Into(std::string_view text, char* out);
 // Invalid UTF-8 sequences become '?' per offending byte.
 std::string Utf8ToCp1252(std::string_view text);
+// The same into `out` (its text replaced; no more room is taken than `text` has bytes).
+void Utf8ToCp1252(std::string_view text, std::string& out);
+// The same written to `out`, which must have room for text.size() bytes; returns the end.
+char* Utf8ToCp1252Into(std::string_view text, char* out);
 // No byte from 0x80 on: the text reads the same in Windows-1252 and UTF-8.
 bool IsAscii(std::string_view text);
 

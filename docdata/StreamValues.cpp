@@ -123,7 +123,7 @@ bool TValueReader::ReadTextPayload(ValueType tag, std::string& out) {
     }
     case ValueType::Utf8String: {
       uint32_t n = ReadUInt32();
-      out = Utf8ToCp1252(ReadBytes(n));
+      Utf8ToCp1252(ReadBytes(n), out);
       return true;
     }
     case ValueType::WString: {
@@ -216,20 +216,28 @@ bool TValueReader::SkipValue(int depth) {
   return false;
 }
 
+namespace {
+
+// The little-endian bytes of an integer, appended in one go.
+template <class U>
+void AppendLE(std::string& out, U u) {
+  char b[sizeof u];
+  for (size_t i = 0; i < sizeof u; ++i) b[i] = static_cast<char>((u >> (8 * i)) & 0xFF);
+  out.append(b, sizeof b);
+}
+
+}  // namespace
+
 void TValueWriter::WriteInt16(int16_t v) {
-  auto u = static_cast<uint16_t>(v);
-  WriteByte(u & 0xFF);
-  WriteByte(u >> 8);
+  AppendLE(out_, static_cast<uint16_t>(v));
 }
 
 void TValueWriter::WriteInt32(int32_t v) {
-  auto u = static_cast<uint32_t>(v);
-  for (int i = 0; i < 4; ++i) WriteByte((u >> (8 * i)) & 0xFF);
+  AppendLE(out_, static_cast<uint32_t>(v));
 }
 
 void TValueWriter::WriteInt64(int64_t v) {
-  auto u = static_cast<uint64_t>(v);
-  for (int i = 0; i < 8; ++i) WriteByte((u >> (8 * i)) & 0xFF);
+  AppendLE(out_, static_cast<uint64_t>(v));
 }
 
 void TValueWriter::WriteShortString(std::string_view text) {
@@ -273,10 +281,13 @@ void TValueWriter::WriteString(std::string_view text) {
 }
 
 void TValueWriter::WriteUtf8String(std::string_view text) {
-  std::string u = Cp1252ToUtf8(text);
+  // Converted straight into the output: one pass to size it, one to write it.
+  const size_t size = Cp1252ToUtf8Size(text);
   WriteValueType(ValueType::Utf8String);
-  WriteInt32(static_cast<int32_t>(u.size()));
-  WriteRaw(u);
+  WriteInt32(static_cast<int32_t>(size));
+  const size_t at = out_.size();
+  out_.resize(at + size);
+  Cp1252ToUtf8Into(text, out_.data() + at);
 }
 
 void TValueWriter::WriteWideString(std::string_view text) {

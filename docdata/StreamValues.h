@@ -102,6 +102,11 @@ class TValueReader {
 
 class TValueWriter {
  public:
+  TValueWriter() = default;
+  // Writes into `buffer`, emptied first: its room is reused (see Take).
+  explicit TValueWriter(std::string buffer) : out_(std::move(buffer)) { out_.clear(); }
+
+  void Reserve(size_t bytes) { out_.reserve(bytes); }
   const std::string& Bytes() const { return out_; }
   std::string Take() { return std::move(out_); }
 

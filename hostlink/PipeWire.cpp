@@ -1,6 +1,7 @@
 #include "hostlink/PipeWire.h"
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,18 @@ bool WritePipeMessage(ByteChannel& channel, IMessageData& message) {
     if (!WriteAll(channel, piece.data(), piece.size())) return false;
   }
   return true;
+}
+
+std::string PipeMessageBytes(IMessageData& message) {
+  const std::string& id = message.ID();
+  const std::string& data = message.Data().Bytes();
+  std::string out(16 + id.size() + data.size(), '\0');
+  auto* p = reinterpret_cast<unsigned char*>(out.data());
+  PutCount(p, static_cast<std::int64_t>(id.size()));
+  std::memcpy(p + 8, id.data(), id.size());
+  PutCount(p + 8 + id.size(), static_cast<std::int64_t>(data.size()));
+  std::memcpy(p + 16 + id.size(), data.data(), data.size());
+  return out;
 }
 
 bool ReadPipeCount(ByteChannel& channel, std::int64_t& value) {

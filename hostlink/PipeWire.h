@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "hostlink/MessageData.h"
 #include "platform/ByteChannel.h"
@@ -23,6 +24,9 @@ constexpr std::int64_t PipeFarewell = -1;
 // Writes the message: identifier length and identifier in one write, the data size in a
 // second, then the store from offset 0 in pieces, one write each.
 bool WritePipeMessage(ByteChannel& channel, IMessageData& message);
+
+// The whole message as it goes on the wire, for a sender that writes it in one go.
+std::string PipeMessageBytes(IMessageData& message);
 
 // Reads a 64-bit little-endian count; false when fewer than 8 bytes arrived.
 bool ReadPipeCount(ByteChannel& channel, std::int64_t& value);

@@ -28,6 +28,21 @@ bool WriteAll(ByteChannel& channel, const void* buffer, std::size_t size) {
   return true;
 }
 
+std::ptrdiff_t BufferedChannel::Read(void* buffer, std::size_t size) {
+  if (pos_ == end_) {
+    if (size >= capacity_) return inner_.Read(buffer, size);
+    if (buffer_.size() < capacity_) buffer_.resize(capacity_);
+    const std::ptrdiff_t n = inner_.Read(buffer_.data(), capacity_);
+    if (n <= 0) return n;
+    pos_ = 0;
+    end_ = static_cast<std::size_t>(n);
+  }
+  const std::size_t n = std::min(size, end_ - pos_);
+  std::memcpy(buffer, buffer_.data() + pos_, n);
+  pos_ += n;
+  return static_cast<std::ptrdiff_t>(n);
+}
+
 std::ptrdiff_t MemoryChannel::Read(void* buffer, std::size_t size) {
   if (closed_) return -1;
   std::size_t n = std::min(size, input_.size() - readPos_);

@@ -41,6 +41,30 @@ bool ReadExact(ByteChannel& channel, void* buffer, std::size_t size, std::size_t
 // Writes all `size` bytes, looping over short writes; false on failure.
 bool WriteAll(ByteChannel& channel, const void* buffer, std::size_t size);
 
+// Reads through a buffer: one read of the underlying channel takes whatever has arrived,
+// up to the buffer's size, so that a message sent in several small parts costs one system
+// call instead of one per part. Reads at least as large as the buffer bypass it; writes go
+// straight through. Bytes read ahead stay for the next Read. The underlying channel must
+// outlive this one.
+class BufferedChannel : public ByteChannel {
+ public:
+  explicit BufferedChannel(ByteChannel& inner, std::size_t capacity = 16384)
+      : inner_(inner), capacity_(capacity) {}
+
+  std::ptrdiff_t Read(void* buffer, std::size_t size) override;
+  std::ptrdiff_t Write(const void* buffer, std::size_t size) override {
+    return inner_.Write(buffer, size);
+  }
+  void Close() override { inner_.Close(); }
+  void Interrupt() override { inner_.Interrupt(); }
+
+ private:
+  ByteChannel& inner_;
+  std::size_t capacity_;
+  std::string buffer_;
+  std::size_t pos_ = 0, end_ = 0;
+};
+
 // A channel over memory: reads come from the given bytes (at most `maxPiece` per call,
 // so short reads can be simulated; 0 = no limit), writes are collected. Used to feed
 // received bytes to the protocol code without a socket.

@@ -17,11 +17,26 @@ char16_t Cp1252ToUnicode(unsigned char c) {
   return c;
 }
 
+namespace {
+
+// The bytes 0x80..0x9F by code point: every character of that range lies below U+2200
+// (0 where the code point has no byte).
+constexpr char32_t kReverseEnd = 0x2200;
+
+struct ReverseTable {
+  unsigned char byte[kReverseEnd] = {};
+  ReverseTable() {
+    for (int i = 0; i < 32; ++i) byte[kHigh[i]] = static_cast<unsigned char>(0x80 + i);
+  }
+};
+
+}  // namespace
+
 int UnicodeToCp1252(char32_t cp) {
   if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) return static_cast<int>(cp);
-  for (int i = 0; i < 32; ++i)
-    if (kHigh[i] == cp) return 0x80 + i;
-  return -1;
+  static const ReverseTable reverse;
+  if (cp >= kReverseEnd || reverse.byte[cp] == 0) return -1;
+  return reverse.byte[cp];
 }
 
 std::u16string Cp1252ToUtf16(std::string_view text) {

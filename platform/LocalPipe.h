@@ -4,8 +4,9 @@
 // On Windows these are real named pipes. Here a Unix-domain stream socket stands in for
 // each: "<temp>/MVTempDir/pipe/NAME", in a folder private to the user.
 //
-// Only servers running as the same user are reached: elsewhere a pipe whose server runs as
-// another account counts as missing; here the private folder keeps others out.
+// Only servers running as the same user are reached: a pipe whose server runs as another
+// account counts as missing (here the peer's credentials are checked on connecting, and
+// servers put their sockets in a private folder).
 //
 // Ownership: channels and listeners own their handles and close them when they go.
 // Failures are values (status codes, null channels, false); nothing here throws.
@@ -98,9 +99,10 @@ class PipeListener {
   bool Listen(const std::string& serverName, int backlog, std::string* error = nullptr);
 
   // Waits for the next connection and returns it (with the given silence bound). Returns
-  // null once Wake() was called, when `stop` (a handle from InstallStopSignals) is
-  // signalled, or on failure. Several threads may wait at once.
-  std::unique_ptr<PipeChannel> Accept(NativeHandle stop = kNoHandle, int silenceMs = 60000);
+  // null once Wake() was called, after Close(), or on failure. Several threads may wait
+  // at once; each connection wakes only the one that takes it. (A server that also obeys
+  // a stop handle waits for it with WaitUntilWoken and then calls Wake.)
+  std::unique_ptr<PipeChannel> Accept(int silenceMs = 60000);
 
   // Makes the current and every later Accept return null. Safe from other threads and
   // from signal handlers.

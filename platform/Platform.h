@@ -49,6 +49,11 @@ void SleepMs(int milliseconds);
 // account). Returns false when it cannot be created or fails the check.
 bool EnsurePrivateDir(const std::string& path);
 
+// Whether a file another program keeps open may still be deleted or replaced (here yes;
+// on Windows an open file blocks that), so that keeping a file open between uses does not
+// get in anybody's way.
+bool OpenFilesMayBeReplaced();
+
 // Monotonic clock in seconds, for stopwatches and timeouts.
 double MonotonicSeconds();
 

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -49,6 +50,18 @@ std::string PipeFolder() {
   return dir;
 }
 
+// Where the socket of `serverName` is, whether or not the folder exists.
+std::string SocketPathOf(const std::string& serverName) {
+  return TempPath() + "MVTempDir/pipe/" + serverName;
+}
+
+// The socket a client connects to. Connecting needs no folder to be made or checked: a
+// missing folder is a missing server, and the peer check after connecting decides
+// whether the server may be trusted (only this user's servers are).
+std::string ClientSocketPath(const std::string& serverName) {
+  return PipeNameUsable(serverName) ? SocketPathOf(serverName) : std::string();
+}
+
 int Fd(NativeHandle h) {
   return static_cast<int>(h);
 }
@@ -65,6 +78,14 @@ bool WaitReady(int fd, short events, int silenceMs) {
   }
 }
 
+// True when the process at the other end of the connected socket runs as this user.
+bool PeerIsOurs(int fd) {
+  ucred peer{};
+  socklen_t size = sizeof peer;
+  return getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0 && size == sizeof peer &&
+         IsCurrentUserIdentity(std::to_string(static_cast<unsigned long>(peer.uid)));
+}
+
 ConnectResult ConnectSocketPath(const std::string& path, int silenceMs) {
   ConnectResult result;
   sockaddr_un addr;
@@ -76,6 +97,12 @@ ConnectResult ConnectSocketPath(const std::string& path, int silenceMs) {
     r = connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
   } while (r != 0 && errno == EINTR);
   if (r == 0) {
+    // A server of another user counts as missing, wherever its socket was found.
+    if (!PeerIsOurs(fd)) {
+      close(fd);
+      result.status = ConnectStatus::Missing;
+      return result;
+    }
     result.status = ConnectStatus::Connected;
     result.channel = std::make_unique<PipeChannel>(fd, silenceMs);
     return result;
@@ -155,7 +182,7 @@ bool PipeNameUsable(const std::string& serverName) {
   if (!NameShapeUsable(serverName)) return false;
   sockaddr_un addr;
   // The folder is not made here: the name is judged against where it would be.
-  return MakeAddress(TempPath() + "MVTempDir/pipe/" + serverName, addr);
+  return MakeAddress(SocketPathOf(serverName), addr);
 }
 
 std::string PipeAddress(const std::string& serverName) {
@@ -166,7 +193,7 @@ std::string PipeAddress(const std::string& serverName) {
 }
 
 ConnectResult TryConnectPipe(const std::string& serverName, int silenceMs) {
-  std::string path = PipeAddress(serverName);
+  const std::string path = ClientSocketPath(serverName);
   if (path.empty()) return {};
   return ConnectSocketPath(path, silenceMs);
 }
@@ -174,7 +201,7 @@ ConnectResult TryConnectPipe(const std::string& serverName, int silenceMs) {
 ConnectResult ConnectPipe(const std::string& pipeName, std::uint32_t timeOut, int silenceMs) {
   // Only servers on this machine are reachable; the name is one path component.
   if (pipeName.compare(0, kLocalPipePrefix.size(), kLocalPipePrefix) != 0) return {};
-  const std::string path = PipeAddress(pipeName.substr(kLocalPipePrefix.size()));
+  const std::string path = ClientSocketPath(pipeName.substr(kLocalPipePrefix.size()));
   if (path.empty()) return {};
   const auto start = std::chrono::steady_clock::now();
   int pauseMs = 1;
@@ -196,9 +223,10 @@ ConnectResult ConnectPipe(const std::string& pipeName, std::uint32_t timeOut, in
 }
 
 struct PipeListener::State {
-  int fd = -1;
+  std::atomic<int> fd{-1};
   int wakeRead = -1;
   int wakeWrite = -1;
+  std::atomic<bool> woken{false};
   unsigned long long inode = 0;
 };
 
@@ -243,7 +271,8 @@ bool PipeListener::Listen(const std::string& serverName, int backlog, std::strin
     unlink(path.c_str());  // left behind by a server that died
   }
 
-  int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+  // Blocking: Accept waits in accept itself (see there).
+  int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0) return fail(std::string("socket: ") + std::strerror(errno));
   if (bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
     std::string why = std::string("bind ") + path + ": " + std::strerror(errno);
@@ -262,30 +291,24 @@ bool PipeListener::Listen(const std::string& serverName, int backlog, std::strin
   return true;
 }
 
-std::unique_ptr<PipeChannel> PipeListener::Accept(NativeHandle stop, int silenceMs) {
-  const int stopFd = Fd(stop);
-  while (state_->fd >= 0) {
-    pollfd p[3] = {{state_->fd, POLLIN, 0}, {state_->wakeRead, POLLIN, 0}, {stopFd, POLLIN, 0}};
-    int r = poll(p, stopFd >= 0 ? 3 : 2, -1);
-    if (r < 0) {
-      if (errno == EINTR) continue;
-      return nullptr;
-    }
-    if (p[1].revents) return nullptr;
-    if (stopFd >= 0 && p[2].revents) return nullptr;
-    if (p[0].revents & POLLIN) {
-      int c = accept4(state_->fd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
-      if (c >= 0) return std::make_unique<PipeChannel>(c, silenceMs);
-      if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR || errno == ECONNABORTED)
-        continue;
-      return nullptr;
-    }
-    if (p[0].revents) return nullptr;  // error on the listening socket
+std::unique_ptr<PipeChannel> PipeListener::Accept(int silenceMs) {
+  // A blocking accept: the kernel hands each connection to exactly one of the threads
+  // waiting here, where a poll on the listening socket would wake all of them. Wake()
+  // shuts the socket down for reading, which makes every waiting and later accept fail.
+  for (;;) {
+    const int fd = state_->fd.load();
+    if (fd < 0 || state_->woken.load()) return nullptr;
+    int c = accept4(fd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+    if (c >= 0) return std::make_unique<PipeChannel>(c, silenceMs);
+    if (errno == EINTR || errno == ECONNABORTED) continue;
+    return nullptr;
   }
-  return nullptr;
 }
 
 void PipeListener::Wake() {
+  state_->woken.store(true);
+  const int fd = state_->fd.load();
+  if (fd >= 0) shutdown(fd, SHUT_RD);
   if (state_->wakeWrite >= 0) {
     char c = 1;
     ssize_t n = write(state_->wakeWrite, &c, 1);
@@ -303,9 +326,10 @@ void PipeListener::WaitUntilWoken(NativeHandle stop) {
 }
 
 void PipeListener::Close() {
-  if (state_->fd < 0) return;
-  close(state_->fd);
-  state_->fd = -1;
+  const int fd = state_->fd.exchange(-1);
+  if (fd < 0) return;
+  shutdown(fd, SHUT_RD);  // lets a thread blocked in Accept go before the socket does
+  close(fd);
   // Remove the file only if it is still the one we bound: a successor may have taken the
   // name over after we stopped answering.
   struct stat st {};

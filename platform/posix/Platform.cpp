@@ -79,6 +79,10 @@ void SleepMs(int milliseconds) {
   if (milliseconds > 0) std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
 
+bool OpenFilesMayBeReplaced() {
+  return true;
+}
+
 bool EnsurePrivateDir(const std::string& path) {
   if (path.empty()) return false;
   std::string p = path;

@@ -310,7 +310,7 @@ bool PipeListener::Listen(const std::string& serverName, int backlog, std::strin
   return true;
 }
 
-std::unique_ptr<PipeChannel> PipeListener::Accept(NativeHandle stop, int silenceMs) {
+std::unique_ptr<PipeChannel> PipeListener::Accept(int silenceMs) {
   // One waiter at a time; the others queue here and see the wake-up when their turn comes.
   std::lock_guard<std::mutex> acceptLock(state_->acceptLock);
   for (;;) {
@@ -319,10 +319,9 @@ std::unique_ptr<PipeChannel> PipeListener::Accept(NativeHandle stop, int silence
       std::lock_guard<std::mutex> lock(state_->stateLock);
       if (!state_->listening || state_->waiting.empty()) return nullptr;
       waits.push_back(state_->wake);
-      if (win::Valid(stop)) waits.push_back(H(stop));
       for (auto& w : state_->waiting) waits.push_back(w->ov.hEvent);
     }
-    const std::size_t first = win::Valid(stop) ? 2 : 1;
+    const std::size_t first = 1;
     const DWORD r =
         WaitForMultipleObjects(static_cast<DWORD>(waits.size()), waits.data(), FALSE, INFINITE);
     if (r < WAIT_OBJECT_0 + first || r >= WAIT_OBJECT_0 + waits.size()) return nullptr;

@@ -139,6 +139,10 @@ bool FolderIsPrivate(const std::wstring& path) {
 
 }  // namespace
 
+bool OpenFilesMayBeReplaced() {
+  return false;
+}
+
 bool EnsurePrivateDir(const std::string& path) {
   if (path.empty()) return false;
   std::wstring w = WidePath(path);

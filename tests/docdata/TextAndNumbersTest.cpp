@@ -69,10 +69,20 @@ TEST(Cp1252, LongMixedTextsConvertAsTheirPieces) {
       } else if (kind == 3) {  // no byte for it
         fromUtf8 += utf8Of(rng() % 2 ? 0x0142 : 0x0080);
         expected += '?';
-      } else if (kind == 4) {  // broken: a lead byte without its continuation, or the reverse
-        const bool lead = rng() % 2;
-        fromUtf8 += lead ? "\xC3!" : "\x9F";
-        expected += lead ? "?!" : "?";
+      } else if (kind == 4) {  // broken, overlong, or beyond what has a byte
+        static const std::pair<const char*, const char*> kBroken[] = {
+            {"\xC3!", "?!"},
+            {"\x9F", "?"},
+            {"\xE2\x82!",
+             "?"
+             "?!"},
+            {"\xE0\x80\x80", "???"},
+            {"\xC1\xBF", "??"},
+            {"\xF0\x9F\x98\x80", "?"},
+        };
+        const auto& [bytes, become] = kBroken[rng() % std::size(kBroken)];
+        fromUtf8 += bytes;
+        expected += become;
       } else {
         const std::string run(rng() % 20, 'a' + static_cast<char>(rng() % 26));
         eightBit += run;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <filesystem>
 #include <string>
 
 #include "hostlink/BinaryStreamFormat.h"
@@ -14,6 +15,7 @@
 #include "platform/Platform.h"
 #include "tests/support/CommandServer.h"
 #include "tests/support/TempDir.h"
+#include "tools/hostsim/DocumentDatabase.h"
 #include "tools/hostsim/VdsWriter.h"
 
 namespace dz {
@@ -217,6 +219,51 @@ TEST(VdsWriter, RemoteQueryEndToEnd) {
   EXPECT_EQ(error, "Error: no such table: Rechnungen");
   ASSERT_EQ(paths.size(), 2u);
   for (const auto& p : paths) EXPECT_FALSE(FileExists(p)) << p;
+}
+
+// Connections stay open between queries; what they answer must still be the folder's
+// database as it is now.
+TEST(VdsWriter, KeptConnectionsFollowTheDatabaseFile) {
+  test::TempDir dir;
+  const std::string folder = dir.path() + "db";
+  auto row = [](int id) {
+    hostsim::DocumentRow r;
+    r.id = id;
+    return r;
+  };
+  auto seed = [&](int rows) {
+    std::filesystem::remove_all(folder);
+    hostsim::DocumentDatabase db;
+    std::string error;
+    ASSERT_TRUE(db.Open(folder, true, &error)) << error;
+    for (int i = 1; i <= rows; ++i) ASSERT_TRUE(db.Insert(row(i), &error));
+  };
+  hostsim::DocumentQueries queries(folder, 2);
+  const std::string path = dir.file("r");
+  auto count = [&] {
+    const std::string answer =
+        queries.Answer(folder + "\x08SELECT COUNT(*) AS n FROM Auftraege\x08vds\x08" + path);
+    if (!FileExists(path)) return answer;
+    TVirtualDataSet ds;
+    TBinaryStreamFormat format;
+    ds.SetFieldDefsFromText(answer);
+    ds.LoadFromFile(format, path);
+    RemoveFile(path);
+    return ds.Fields(0).AsString();
+  };
+  seed(2);
+  EXPECT_EQ(count(), "2");
+  {  // a row added through another connection
+    hostsim::DocumentDatabase db;
+    std::string error;
+    ASSERT_TRUE(db.Open(folder, false, &error));
+    ASSERT_TRUE(db.Insert(row(3), &error));
+  }
+  EXPECT_EQ(count(), "3");
+  seed(1);  // the file replaced
+  EXPECT_EQ(count(), "1");
+  std::filesystem::remove_all(folder);  // and gone
+  EXPECT_EQ(count().rfind("Datenbank nicht verf\xFCgbar", 0), 0u);
 }
 
 }  // namespace

@@ -60,7 +60,7 @@ void ScriptedServer::Loop() {
   }
   for (;;) {
     // A test that goes wrong must not hang on a silent client for long.
-    std::unique_ptr<PipeChannel> peer = listener_.Accept(kNoHandle, 30000);
+    std::unique_ptr<PipeChannel> peer = listener_.Accept(30000);
     if (!peer) return;
     script_(*peer);
     peer.reset();

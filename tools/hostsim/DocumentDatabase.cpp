@@ -5,6 +5,7 @@
 #include "docdata/Cp1252.h"
 #include "platform/Platform.h"
 #include "tools/hostsim/HostServer.h"
+#include "tools/hostsim/ReusePool.h"
 #include "tools/hostsim/VdsWriter.h"
 
 namespace dz::hostsim {
@@ -123,19 +124,48 @@ bool WriteSystemUid(const std::string& folder, const std::string& uid, std::stri
   return WriteWholeFile(file, uid) || Fail(error, "cannot write " + file);
 }
 
+namespace {
+
+// Whether a kept connection still reads the folder's database file: not when that was
+// deleted or replaced (or the platform cannot tell).
+bool StillTheFile(DocumentDatabase& db) {
+  int moved = 1;
+  return sqlite3_file_control(db.Handle(), "main", SQLITE_FCNTL_HAS_MOVED, &moved) == SQLITE_OK &&
+         moved == 0;
+}
+
+}  // namespace
+
+DocumentQueries::DocumentQueries(std::string folder, std::size_t keep)
+    : folder_(std::move(folder)), kept_(OpenFilesMayBeReplaced() ? keep : 0) {}
+
+DocumentQueries::~DocumentQueries() = default;
+
+std::string DocumentQueries::Answer(const std::string& request) {
+  std::unique_ptr<DocumentDatabase> db;
+  while ((db = kept_.Take()) && !StillTheFile(*db)) {
+  }
+  if (!db) {
+    db = std::make_unique<DocumentDatabase>();
+    std::string error;
+    // Never create a database here: a host without one reports that, and writes no file.
+    if (!db->Open(folder_, false, &error))
+      return "Datenbank nicht verf\xFCgbar: " + Utf8ToCp1252(error);
+  }
+  std::string answer = AnswerQueryRequest(db->Handle(), request);
+  kept_.Give(std::move(db));
+  return answer;
+}
+
 std::string AnswerQuery(const std::string& folder, const std::string& request) {
-  DocumentDatabase db;
-  std::string error;
-  // Never create a database here: a host without one reports that, and writes no file.
-  if (!db.Open(folder, false, &error))
-    return "Datenbank nicht verf\xFCgbar: " + Utf8ToCp1252(error);
-  return AnswerQueryRequest(db.Handle(), request);
+  return DocumentQueries(folder, 0).Answer(request);
 }
 
 void ServeDocumentDatabase(HostServer& server) {
   const std::string folder = server.Options().databaseDir;
+  auto queries = std::make_shared<DocumentQueries>(folder, 4);
   server.Handle("ANYQUERY",
-                [folder](const HostRequest& request) { return AnswerQuery(folder, request.data); });
+                [queries](const HostRequest& request) { return queries->Answer(request.data); });
 }
 
 }  // namespace dz::hostsim

@@ -6,9 +6,12 @@
 // Text in SQLite is UTF-8; the functions here take and give 8-bit (Windows-1252) text.
 // Failures are values: false with a reason.
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
+
+#include "tools/hostsim/ReusePool.h"
 
 struct sqlite3;
 
@@ -62,8 +65,25 @@ class DocumentDatabase {
 // Writes "SYS.UID" in the folder, the text's bytes as they are.
 bool WriteSystemUid(const std::string& folder, const std::string& uid, std::string* error);
 
-// The answer to one "ANYQUERY" request against the database of `folder`: the field list,
-// or (with no result file written) the error message.
+// The answers to "ANYQUERY" requests against the database of `folder`: the field list,
+// or (with no result file written) the error message. Up to `keep` connections stay open
+// between requests, as a host keeps its database open: a fresh one starts with an empty
+// page cache and reads every page of the result from the file again. SQLite notices
+// changes made through other connections by itself; a connection whose file was deleted
+// or replaced is not used again. Where an open file cannot be deleted or replaced (Windows),
+// none is kept. Safe from several threads.
+class DocumentQueries {
+ public:
+  DocumentQueries(std::string folder, std::size_t keep);
+  ~DocumentQueries();
+  std::string Answer(const std::string& request);
+
+ private:
+  std::string folder_;
+  ReusePool<DocumentDatabase> kept_;
+};
+
+// One answer with a connection of its own.
 std::string AnswerQuery(const std::string& folder, const std::string& request);
 
 class HostServer;

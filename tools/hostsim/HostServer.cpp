@@ -100,7 +100,7 @@ void HostServer::Run(NativeHandle stop) {
   }
   std::vector<std::thread> instances;
   for (int i = 0; i < std::max(1, options_.instances); ++i)
-    instances.emplace_back([this, stop] { Instance(stop); });
+    instances.emplace_back([this] { Instance(); });
   listener_.WaitUntilWoken(stop);
   listener_.Wake();  // every instance's Accept returns from now on
   {
@@ -112,9 +112,9 @@ void HostServer::Run(NativeHandle stop) {
   Finish();
 }
 
-void HostServer::Instance(NativeHandle stop) {
+void HostServer::Instance() {
   for (;;) {
-    std::unique_ptr<PipeChannel> channel = listener_.Accept(stop, options_.replyTimeoutMs);
+    std::unique_ptr<PipeChannel> channel = listener_.Accept(options_.replyTimeoutMs);
     if (!channel) return;
     {
       std::lock_guard<std::mutex> lock(activeLock_);
@@ -141,11 +141,13 @@ void HostServer::Finish() {
 }
 
 void HostServer::Serve(PipeChannel& channel) {
+  // A request arrives in several small writes; reading ahead takes them in one go.
+  BufferedChannel in(channel);
   for (;;) {
     std::int64_t idLength = 0;
-    if (!ReadPipeCount(channel, idLength) || idLength == PipeFarewell) return;
+    if (!ReadPipeCount(in, idLength) || idLength == PipeFarewell) return;
     MessageDataPtr request = CreateMessageData();
-    if (!ReadPipeMessageBody(channel, idLength, *request)) return;
+    if (!ReadPipeMessageBody(in, idLength, *request)) return;
     HostRequest r = Decode(*request);
     Journal(r);
     if (options_.dieAfter >= 0 && ++received_ > options_.dieAfter) std::_Exit(3);
@@ -154,7 +156,8 @@ void HostServer::Serve(PipeChannel& channel) {
     if (r.command == "ANYQUERY" && !options_.resultFile.empty()) WriteGivenResult(r);
     auto fault = options_.faults.find(r.command);
     if (fault != options_.faults.end()) return Fail(channel, fault->second, *reply);
-    if (!WritePipeMessage(channel, *reply)) return;
+    const std::string bytes = PipeMessageBytes(*reply);  // one write: one wake-up for the client
+    if (!WriteAll(channel, bytes.data(), bytes.size())) return;
   }
 }
 
@@ -180,9 +183,7 @@ void HostServer::Fail(PipeChannel& channel, const std::string& kind, IMessageDat
   if (kind.rfind("bytes:", 0) == 0) {
     bytes = HexBytes(kind.substr(6));
   } else {
-    MemoryChannel whole("");
-    WritePipeMessage(whole, reply);
-    bytes = whole.Written().substr(0, std::stoul(kind.substr(4)));
+    bytes = PipeMessageBytes(reply).substr(0, std::stoul(kind.substr(4)));
   }
   WriteAll(channel, bytes.data(), bytes.size());
 }

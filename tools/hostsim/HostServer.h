@@ -93,7 +93,7 @@ class HostServer {
   const std::string& Address() const { return listener_.Address(); }
 
  private:
-  void Instance(NativeHandle stop);
+  void Instance();
   void Serve(PipeChannel& channel);
   void WriteGivenResult(const HostRequest& request);
   void Fail(PipeChannel& channel, const std::string& kind, IMessageData& reply);

@@ -10,6 +10,7 @@
 #include "docdata/MVJSONObject.h"
 #include "hostlink/VirtualDataSet.h"
 #include "platform/Platform.h"
+#include "tools/hostsim/ReusePool.h"
 
 namespace dz {
 
@@ -30,24 +31,14 @@ bool Contains(const std::string& upper, const char* part) {
   return upper.find(part) != std::string::npos;
 }
 
-// SQLite hands out text as UTF-8; blobs are bytes as they are (and large: spare them
-// every copy).
-std::string EightBit(const VdsCell& c) {
-  return c.Class == SQLITE_TEXT ? Utf8ToCp1252(c.Bytes) : c.Bytes;
-}
-
-size_t EightBitSize(const VdsCell& c) {
-  return c.Class == SQLITE_TEXT ? Utf8ToCp1252(c.Bytes).size() : c.Bytes.size();
-}
-
 // Type and size of each column: the declared type decides where SQLite has one (a column
 // of a table), the values otherwise (expressions).
 void ChooseColumns(sqlite3_stmt* st, VdsResult& r) {
   for (size_t col = 0; col < r.Columns.size(); ++col) {
     bool anyInt = false, anyReal = false, anyText = false, anyBlob = false, wide = false;
     size_t maxLen = 0;
-    for (const auto& row : r.Rows) {
-      const VdsCell& c = row[col];
+    for (size_t row = 0; row < r.RowCount; ++row) {
+      const VdsCell& c = r.Row(row)[col];
       anyInt |= c.Class == SQLITE_INTEGER;
       anyReal |= c.Class == SQLITE_FLOAT;
       anyText |= c.Class == SQLITE_TEXT;
@@ -55,7 +46,7 @@ void ChooseColumns(sqlite3_stmt* st, VdsResult& r) {
       if (c.Class != SQLITE_NULL) {
         wide |= c.Int < std::numeric_limits<int32_t>::min() ||
                 c.Int > std::numeric_limits<int32_t>::max();
-        maxLen = std::max(maxLen, EightBitSize(c));
+        maxLen = std::max(maxLen, c.Size8);
       }
     }
     const char* decl = sqlite3_column_decltype(st, static_cast<int>(col));
@@ -99,7 +90,7 @@ void ChooseColumns(sqlite3_stmt* st, VdsResult& r) {
   }
 }
 
-void PutCell(TValueWriter& out, const VdsColumn& col, const VdsCell& c) {
+void PutCell(TValueWriter& out, const VdsResult& r, const VdsColumn& col, const VdsCell& c) {
   double days = 0;
   if (c.Class == SQLITE_NULL) {
     out.WriteBoolean(true);  // null flag
@@ -126,7 +117,7 @@ void PutCell(TValueWriter& out, const VdsColumn& col, const VdsCell& c) {
     case TValueKind::DateTime:
       if (c.Class == SQLITE_INTEGER || c.Class == SQLITE_FLOAT) {
         days = c.Class == SQLITE_INTEGER ? static_cast<double>(c.Int) : c.Real;
-      } else if (!DateTextToDays(c.Bytes, days)) {
+      } else if (!DateTextToDays(std::string(r.Raw(c)), days)) {
         out.WriteBoolean(true);  // no date in it
         return;
       }
@@ -136,10 +127,7 @@ void PutCell(TValueWriter& out, const VdsColumn& col, const VdsCell& c) {
     case TValueKind::WideText:
     case TValueKind::Text:
       out.WriteBoolean(false);
-      if (c.Class == SQLITE_TEXT)
-        WriteVdsText(out, EightBit(c));
-      else
-        WriteVdsText(out, c.Bytes);
+      WriteVdsText(out, r.EightBit(c));
       return;
   }
 }
@@ -173,6 +161,16 @@ std::string FieldText(const std::string& name) {
   return q + '"';
 }
 
+struct VdsBuffers {
+  VdsResult result;
+  std::string file;
+};
+
+// Buffers of more than this are not kept: one huge result must not stay resident.
+constexpr size_t kKeptBufferBytes = size_t{64} << 20;
+
+hostsim::ReusePool<VdsBuffers> gBuffers(4);
+
 }  // namespace
 
 void WriteVdsText(TValueWriter& out, std::string_view s) {
@@ -182,8 +180,15 @@ void WriteVdsText(TValueWriter& out, std::string_view s) {
     out.WriteString(s);
 }
 
+void VdsResult::Clear() {
+  Columns.clear();
+  RowCount = 0;
+  Cells.clear();
+  Bytes.clear();
+}
+
 bool CollectResult(sqlite3_stmt* st, VdsResult& r, std::string& error) {
-  r = VdsResult();
+  r.Clear();
   const int n = sqlite3_column_count(st);
   for (int i = 0; i < n; ++i) {
     const char* name = sqlite3_column_name(st, i);
@@ -196,21 +201,34 @@ bool CollectResult(sqlite3_stmt* st, VdsResult& r, std::string& error) {
       error = Utf8ToCp1252(sqlite3_errmsg(sqlite3_db_handle(st)));
       return false;
     }
-    std::vector<VdsCell> row(static_cast<size_t>(n));
     for (int i = 0; i < n; ++i) {
-      VdsCell& c = row[static_cast<size_t>(i)];
+      VdsCell& c = r.Cells.emplace_back();
       c.Class = sqlite3_column_type(st, i);
       if (c.Class == SQLITE_NULL) continue;
       // Bytes first: the numeric conversions below may change SQLite's copy of the value.
       const void* p = c.Class == SQLITE_BLOB ? sqlite3_column_blob(st, i)
                                              : static_cast<const void*>(sqlite3_column_text(st, i));
-      int len = sqlite3_column_bytes(st, i);
-      if (p != nullptr && len > 0)
-        c.Bytes.assign(static_cast<const char*>(p), static_cast<size_t>(len));
+      const int len = sqlite3_column_bytes(st, i);
+      const std::string_view bytes =
+          p != nullptr && len > 0
+              ? std::string_view(static_cast<const char*>(p), static_cast<size_t>(len))
+              : std::string_view();
+      c.At = c.At8 = r.Bytes.size();
+      c.Size = c.Size8 = bytes.size();
+      r.Bytes.append(bytes);
+      // SQLite hands out text as UTF-8; the 8-bit form is kept beside it unless the two
+      // are the same.
+      if (c.Class == SQLITE_TEXT && !IsAscii(bytes)) {
+        c.At8 = r.Bytes.size();
+        r.Bytes.resize(c.At8 + bytes.size());
+        c.Size8 = static_cast<size_t>(Utf8ToCp1252Into(bytes, r.Bytes.data() + c.At8) -
+                                      (r.Bytes.data() + c.At8));
+        r.Bytes.resize(c.At8 + c.Size8);
+      }
       c.Int = sqlite3_column_int64(st, i);
       c.Real = sqlite3_column_double(st, i);
     }
-    r.Rows.push_back(std::move(row));
+    ++r.RowCount;
   }
   ChooseColumns(st, r);
   return true;
@@ -223,18 +241,24 @@ std::string VdsFieldList(const std::vector<VdsColumn>& columns) {
   return out;
 }
 
-std::string VdsRecordFile(const VdsResult& r) {
-  TValueWriter out;
+void WriteVdsRecordFile(const VdsResult& r, std::string& buffer) {
+  // Room for the most the file can take: every text in its longest form (three bytes per
+  // byte), every other value as an extended float. Only what is written is touched.
+  size_t most = 6 + r.RowCount * 4;
+  for (const VdsCell& c : r.Cells) most += 16 + 3 * c.Size8;
+  TValueWriter out(std::move(buffer));
+  out.Reserve(most);
   out.WriteRaw("TPF0");
   out.WriteListBegin();
-  for (const auto& row : r.Rows) {
+  for (size_t row = 0; row < r.RowCount; ++row) {
+    const VdsCell* cells = r.Row(row);
     out.WriteListBegin();
     out.WriteInteger(0);  // group number
-    for (size_t i = 0; i < r.Columns.size(); ++i) PutCell(out, r.Columns[i], row[i]);
+    for (size_t i = 0; i < r.Columns.size(); ++i) PutCell(out, r, r.Columns[i], cells[i]);
     out.WriteListEnd();
   }
   out.WriteListEnd();
-  return out.Take();
+  buffer = out.Take();
 }
 
 bool RunQueryToVds(sqlite3* db, std::string_view sql, const std::string& path,
@@ -253,7 +277,18 @@ bool RunQueryToVds(sqlite3* db, std::string_view sql, const std::string& path,
     answer = "Die Abfrage ist leer";
     return false;
   }
-  VdsResult result;
+  // The buffers of a query stay for the next one.
+  std::unique_ptr<VdsBuffers> buffers = gBuffers.Take();
+  if (!buffers) buffers = std::make_unique<VdsBuffers>();
+  struct GiveBack {
+    std::unique_ptr<VdsBuffers>& buffers;
+    ~GiveBack() {
+      if (buffers->result.Bytes.capacity() + buffers->file.capacity() <= kKeptBufferBytes)
+        gBuffers.Give(std::move(buffers));
+    }
+  } giveBack{buffers};
+  VdsResult& result = buffers->result;
+  std::string& file = buffers->file;
   std::string error;
   bool ok = CollectResult(st, result, error);
   sqlite3_finalize(st);
@@ -261,7 +296,8 @@ bool RunQueryToVds(sqlite3* db, std::string_view sql, const std::string& path,
     answer = error;
     return false;
   }
-  if (!WriteWholeFile(path, VdsRecordFile(result))) {
+  WriteVdsRecordFile(result, file);
+  if (!WriteWholeFile(path, file)) {
     RemoveFile(path);
     answer = "Die Ergebnisdatei kann nicht geschrieben werden: " + path;
     return false;

@@ -29,31 +29,47 @@ struct VdsColumn {
 };
 
 // One value of a result row as SQLite delivered it, in every form a column type may ask for.
+// Its bytes live in the result's byte store (VdsResult::Bytes).
 struct VdsCell {
   int Class = 5;  // SQLITE_INTEGER 1, SQLITE_FLOAT 2, SQLITE_TEXT 3, SQLITE_BLOB 4, SQLITE_NULL 5
   int64_t Int = 0;
   double Real = 0;
-  std::string Bytes;  // TEXT as UTF-8, BLOB raw, numbers as SQLite writes them
+  size_t At = 0, Size = 0;    // TEXT as UTF-8, BLOB raw, numbers as SQLite writes them
+  size_t At8 = 0, Size8 = 0;  // the same as 8-bit text (TEXT converted, the rest as is)
 };
 
+// Rows are kept with every byte of every cell in one store, so that a result costs a few
+// large buffers instead of an allocation per value, and a server thread can reuse them
+// from query to query (Clear keeps their room).
 struct VdsResult {
   std::vector<VdsColumn> Columns;
-  std::vector<std::vector<VdsCell>> Rows;
+  size_t RowCount = 0;
+  std::vector<VdsCell> Cells;  // row after row, Columns.size() each
+  std::string Bytes;
+
+  void Clear();
+  const VdsCell* Row(size_t row) const { return Cells.data() + row * Columns.size(); }
+  std::string_view Raw(const VdsCell& c) const {
+    return std::string_view(Bytes).substr(c.At, c.Size);
+  }
+  std::string_view EightBit(const VdsCell& c) const {
+    return std::string_view(Bytes).substr(c.At8, c.Size8);
+  }
 };
 
 // Text values: UTF-8 (tag 20) when the UTF-8 form of the 8-bit text differs from it, else
 // the short (up to 255 bytes) or long 8-bit form.
 void WriteVdsText(TValueWriter& out, std::string_view eightBit);
 
-// Steps the statement to its end and fills `result` (rows and column types). False and the
-// message (8-bit) on an SQLite error.
+// Steps the statement to its end and fills `result` (rows and column types; what it held
+// before is cleared, its room kept). False and the message (8-bit) on an SQLite error.
 bool CollectResult(sqlite3_stmt* statement, VdsResult& result, std::string& error);
 
 // "name,type,size" CR LF per column; names escaped and quoted so that the tool's
 // comma-separated reader gives them back.
 std::string VdsFieldList(const std::vector<VdsColumn>& columns);
-// The whole record file.
-std::string VdsRecordFile(const VdsResult& result);
+// The whole record file, written into `out` (emptied first; its room is reused).
+void WriteVdsRecordFile(const VdsResult& result, std::string& out);
 
 // Runs the SQL (8-bit text) and writes the record file to `path`. On success `answer` is
 // the field list; on failure it is the error message and no file exists at `path`.
