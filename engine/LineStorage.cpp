@@ -158,6 +158,10 @@ int TLineStorage::KeyIndex::Find(uint32_t hash, Same&& same, int insert) {
   }
 }
 
+void TLineStorage::Reserve(int more) {
+  if (more > 0) keys_.reserve(keys_.size() + static_cast<size_t>(more));
+}
+
 void TLineStorage::Clear() {
   entries_.clear();
   keys_.clear();
@@ -379,16 +383,27 @@ void TLineStorage::Sort() {
     if (c != 0) return c < 0;
     return a.date < b.date;
   });
-  // The entries move into their new order, so that walking the storage walks memory.
-  // Everything is allocated before the first entry moves.
-  std::deque<LineEntry> entries(entries_.size());
-  std::vector<MatchKeys> keys(keys_.size());
+  // The entries move into their new order in place, so that walking the storage walks
+  // memory; nothing is allocated from here on. Position j takes the entry at
+  // order[j].index: each cycle of that permutation is followed once, and a position that
+  // has its entry is marked by pointing at itself.
   for (size_t i = 0; i < order.size(); ++i) {
-    entries[i] = std::move(entries_[order[i].index]);
-    keys[i] = keys_[order[i].index];
+    if (order[i].index == i) continue;
+    LineEntry entry = std::move(entries_[i]);
+    const MatchKeys keys = keys_[i];
+    for (size_t j = i;;) {
+      const size_t k = order[j].index;
+      order[j].index = static_cast<uint32_t>(j);
+      if (k == i) {
+        entries_[j] = std::move(entry);
+        keys_[j] = keys;
+        break;
+      }
+      entries_[j] = std::move(entries_[k]);
+      keys_[j] = keys_[k];
+      j = k;
+    }
   }
-  entries_.swap(entries);
-  keys_.swap(keys);
   byNumber_.Clear();
   byDescription_.Clear();
   indexed_ = false;

@@ -99,6 +99,8 @@ class TLineStorage {
   const LineEntry& Entry(int index) const { return entries_[static_cast<size_t>(index)]; }
 
   void Clear();
+  // Room for `more` entries to be added without growing step by step.
+  void Reserve(int more);
 
   // Appends an entry for `line` (taken over) with a copy of `ref`; the line's numbers are
   // normalised first. Difference 0, matched 0.

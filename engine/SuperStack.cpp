@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <climits>
 #include <exception>
 #include <memory>
 #include <mutex>
@@ -225,7 +226,9 @@ void TSuperStack::LoadOpenDocument(TMVJSONObject& document, std::vector<int32_t>
 struct TSuperStack::StoredDocument {
   DocumentRef ref;
   bool isReference = false;
-  std::string columns, datas;            // compressed
+  // Compressed, as the query result holds them (or in the copies beside them).
+  std::string_view columns, datas;
+  std::string columnsCopy, datasCopy;
   std::vector<const PackedLine*> lines;  // its positions, numbers normalised
   std::shared_ptr<EntryArena> arena;     // where they live
   std::exception_ptr failure;
@@ -242,8 +245,8 @@ void TSuperStack::LoadStoredDocuments(TVirtualDataSet& rows,
       d.ref.Type = static_cast<uint8_t>(rows.FieldByName("POT").AsInteger() & 0xFF);
       d.ref.Date = rows.FieldByName("date").AsDateTime();
       d.isReference = Contains(reference, d.ref.ID);
-      d.columns = rows.FieldByName("ColumnsFormat").AsString();
-      d.datas = rows.FieldByName("Datas").AsString();
+      d.columns = rows.FieldByName("ColumnsFormat").AsStringView(d.columnsCopy);
+      d.datas = rows.FieldByName("Datas").AsStringView(d.datasCopy);
     } catch (...) {
       d.failure = std::current_exception();  // the documents before it still count
       break;
@@ -266,8 +269,8 @@ void TSuperStack::LoadStoredDocuments(TVirtualDataSet& rows,
       } catch (...) {
         docs[i].failure = std::current_exception();
       }
-      docs[i].columns = std::string();
-      docs[i].datas = std::string();
+      docs[i].columnsCopy = std::string();
+      docs[i].datasCopy = std::string();
     }
   };
   std::thread helper;
@@ -281,6 +284,10 @@ void TSuperStack::LoadStoredDocuments(TVirtualDataSet& rows,
   work();
   if (helper.joinable()) helper.join();
 
+  size_t sourceLines = 0, otherLines = 0;
+  for (const StoredDocument& d : docs) (d.isReference ? sourceLines : otherLines) += d.lines.size();
+  FSource.Reserve(static_cast<int>(std::min<size_t>(sourceLines, INT_MAX)));
+  FInvoiced.Reserve(static_cast<int>(std::min<size_t>(otherLines, INT_MAX)));
   for (StoredDocument& d : docs) {
     if (d.failure) std::rethrow_exception(d.failure);
     TLineStorage& target = d.isReference ? FSource : FInvoiced;
@@ -310,7 +317,7 @@ void TSuperStack::DecodeStoredDocument(StoredDocument& doc, ColumnCache& cache) 
     table->LoadColumns(columns.bytes.View());
     cache.index = MakeColumnIndex(*table);
     cache.table = std::move(table);
-    cache.compressed = std::move(doc.columns);
+    cache.compressed.assign(doc.columns);
   }
   // The rows go straight into lines: the table itself never needs them.
   const TColumnIndexRecord& index = cache.index;

@@ -129,6 +129,16 @@ std::string TField::AsString() const {
   return v->Text;
 }
 
+std::string_view TField::AsStringView(std::string& scratch) const {
+  const TFieldValue* v = Current();
+  if (v != nullptr && !v->Null &&
+      (owner_->kinds_[index_] == TValueKind::Text ||
+       owner_->kinds_[index_] == TValueKind::WideText))
+    return v->Text;
+  scratch = AsString();
+  return scratch;
+}
+
 long double TField::AsFloat() const {
   const TFieldValue* v = Current();
   if (v == nullptr || v->Null) return 0;

@@ -97,6 +97,9 @@ class TField {
   // Text as stored (large objects as their raw bytes), numbers as decimal text with the
   // process-wide decimal separator, Booleans "True"/"False"; empty when null.
   std::string AsString() const;
+  // The same without a copy where the value is stored as text: a view of it, valid until
+  // the set changes; any other value is made in `scratch`, which the view then shows.
+  std::string_view AsStringView(std::string& scratch) const;
   // Days since 1899-12-30; numbers as they are; 0 when null or text.
   double AsDateTime() const;
   long double AsFloat() const;
