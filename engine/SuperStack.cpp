@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <climits>
+#include <deque>
 #include <exception>
 #include <memory>
 #include <mutex>
@@ -236,7 +237,7 @@ struct TSuperStack::StoredDocument {
 
 void TSuperStack::LoadStoredDocuments(TVirtualDataSet& rows,
                                       const std::vector<int32_t>& reference) {
-  std::vector<StoredDocument> docs;
+  std::deque<StoredDocument> docs;  // never moved once added: their texts may be viewed
   for (rows.First(); !rows.Eof(); rows.Next()) {
     StoredDocument& d = docs.emplace_back();
     try {
