@@ -83,7 +83,7 @@ uint32_t KeyHash(std::string_view key) {
 
 void LineHandle::SetQuantityText(std::string_view text, std::string_view stable) {
   if (text.size() <= kInline) {
-    std::memmove(quantity_, text.data(), text.size());  // may be this handle's own text
+    if (!text.empty()) std::memmove(quantity_, text.data(), text.size());  // may be its own
     quantity_[15] = static_cast<char>(text.size());
     return;
   }
