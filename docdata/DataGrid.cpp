@@ -152,26 +152,14 @@ void ReplaceDecimalSeparators(std::string& s, char sep) {
 // "%%", "%0", "%c" and "%n" as UnescapeFieldText (CSVReader.h) resolves them, but into a
 // buffer the caller reuses: the rows text has millions of fields.
 void UnescapeField(std::string_view field, std::string& out) {
-  if (field.empty()) {  // the view may have no data pointer at all
-    out.clear();
-    return;
-  }
-  const void* pct = std::memchr(field.data(), '%', field.size());
-  if (!pct) {
-    out.assign(field);
-    return;
-  }
   out.clear();
-  size_t first = static_cast<const char*>(pct) - field.data();
-  out.append(field.data(), first);
-  for (size_t i = first; i < field.size(); ++i) {
-    char c = field[i];
-    if (c != '%') {
-      out.push_back(c);
-      continue;
-    }
-    if (i + 1 >= field.size()) break;  // a lone "%" at the end
-    char e = field[++i];
+  const size_t n = field.size();
+  for (size_t i = 0; i < n;) {
+    const void* pct = std::memchr(field.data() + i, '%', n - i);
+    const size_t p = pct ? static_cast<size_t>(static_cast<const char*>(pct) - field.data()) : n;
+    out.append(field.data() + i, p - i);
+    if (p + 1 >= n) break;  // the end, or a lone "%" at the end
+    const char e = field[p + 1];
     switch (e) {
       case '%':
         out.push_back('%');
@@ -189,6 +177,7 @@ void UnescapeField(std::string_view field, std::string& out) {
         out.push_back('%');
         out.push_back(e);
     }
+    i = p + 2;
   }
 }
 
