@@ -171,25 +171,6 @@ const PackedLine* PackedLine::Pack(const TDataGridLine& line, LineArena& arena,
   return Make(texts, line.DM, line.Isnetto, line.Row, 0, arena);
 }
 
-std::string_view PackedLine::Text(int index) const {
-  const char* ends = Ends();
-  uint32_t begin = 0, end = 0;
-  const char* text;
-  if (flags_ & kWide) {
-    if (index > 0) std::memcpy(&begin, ends + 4 * (index - 1), 4);
-    std::memcpy(&end, ends + 4 * index, 4);
-    text = ends + 4 * kTexts;
-  } else {
-    uint16_t b16 = 0, e16;
-    if (index > 0) std::memcpy(&b16, ends + 2 * (index - 1), 2);
-    std::memcpy(&e16, ends + 2 * index, 2);
-    begin = b16;
-    end = e16;
-    text = ends + 2 * kTexts;
-  }
-  return std::string_view(text + begin, end - begin);
-}
-
 void PackedLine::UnpackInto(TDataGridLine& line) const {
   for (int i = 0; i < kTexts; ++i) line.*kTextMembers[i] = Text(i);
   line.DM = DM();

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -89,7 +90,24 @@ class PackedLine {
                                 int32_t row, uint32_t numbers, LineArena& arena);
 
   // Text field `index` (0-20, the fields without DM, Isnetto and Row, in order).
-  std::string_view Text(int index) const;
+  std::string_view Text(int index) const {
+    const char* ends = Ends();
+    uint32_t begin = 0, end = 0;
+    const char* text;
+    if (flags_ & kWide) {
+      if (index > 0) std::memcpy(&begin, ends + 4 * (index - 1), 4);
+      std::memcpy(&end, ends + 4 * index, 4);
+      text = ends + 4 * kTexts;
+    } else {
+      uint16_t b16 = 0, e16;
+      if (index > 0) std::memcpy(&b16, ends + 2 * (index - 1), 2);
+      std::memcpy(&e16, ends + 2 * index, 2);
+      begin = b16;
+      end = e16;
+      text = ends + 2 * kTexts;
+    }
+    return std::string_view(text + begin, end - begin);
+  }
   bool DM() const { return (flags_ & kDM) != 0; }
   bool Isnetto() const { return (flags_ & kIsnetto) != 0; }
   int32_t Row() const { return row_; }
