@@ -421,6 +421,14 @@ int TLineStorage::FindDescription(std::string_view key, uint32_t hash, int inser
       hash, [&](int i) { return DescriptionKey(keys_[static_cast<size_t>(i)]) == key; }, insert);
 }
 
+bool TLineStorage::SameKeys(const MatchKeys& a, const MatchKeys& b) const {
+  // Without either key an entry is never found, not even after one like it was added.
+  if (!b.hasNumber && !b.hasDescription) return false;
+  return a.numberHash == b.numberHash && a.descriptionHash == b.descriptionHash &&
+         a.hasNumber == b.hasNumber && a.hasDescription == b.hasDescription &&
+         NumberKey(a) == NumberKey(b) && DescriptionKey(a) == DescriptionKey(b);
+}
+
 void TLineStorage::IndexEntry(int index) {
   const MatchKeys& k = keys_[static_cast<size_t>(index)];
   // A key already present keeps its first (lowest) index.
@@ -546,6 +554,10 @@ void ComputeViews(TLineStorage& source, TLineStorage& invoiced, TLineStorage& me
   // numbers joined by blanks. The rule adds and formats step by step; where it cannot
   // make a difference (see ExactSum) the sum is kept exact and formatted once.
   std::vector<ExactSum> sums;
+  // Sorted, equal positions follow each other: an entry whose keys are those of the entry
+  // before finds what that one found, or the entry it became (see SameKeys).
+  const TLineStorage::MatchKeys* lastKeys = nullptr;
+  int lastAt = -1;
   for (int i = 0; i < invoiced.Count(); ++i) {
     const LineEntry& e = invoiced.Entry(i);
     if (plain) {
@@ -556,8 +568,13 @@ void ComputeViews(TLineStorage& source, TLineStorage& invoiced, TLineStorage& me
         AddStepByStep(merged, *m, e);
       continue;
     }
-    const int at = merged.FindKeys(invoiced, invoiced.keys_[static_cast<size_t>(i)]);
+    const TLineStorage::MatchKeys& keys = invoiced.keys_[static_cast<size_t>(i)];
+    const int at =
+        lastKeys && invoiced.SameKeys(*lastKeys, keys) ? lastAt : merged.FindKeys(invoiced, keys);
+    lastKeys = &keys;
+    lastAt = at;
     if (at < 0) {
+      lastAt = merged.Count();
       merged.AddTaken(invoiced, i, e.Line.Quantity());
       ExactSum& sum = sums.emplace_back();
       sum.exact = ShortDecimal(e.Line.Quantity(), sum.thousandths);

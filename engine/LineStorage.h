@@ -180,6 +180,10 @@ class TLineStorage {
   // one document share it.
   const DocumentRef* StoreRef(const DocumentRef& ref);
 
+  // Two key records of this storage that every search answers alike, whatever the storage
+  // searched: the same keys, at least one of them there. An entry added for the first of
+  // them holds them in the searched storage's indexes, so it is what the second finds.
+  bool SameKeys(const MatchKeys& a, const MatchKeys& b) const;
   void IndexEntry(int index);
   void BuildIndex();
   // The first entry matching `probe`, a key record of `owner`, as FindMatch answers it.
