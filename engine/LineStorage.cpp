@@ -270,26 +270,26 @@ void TLineStorage::AddKeys(const TLineStorage& from, int index) {
   keys_.push_back(k);
 }
 
-LineEntry& TLineStorage::AddNormalized(const DocumentRef& ref,
-                                       std::unique_ptr<TDataGridLine> line) {
-  const PackedLine* packed = PackedLine::Pack(*line, OwnArena().lines);
+LineEntry& TLineStorage::AppendPacked(const DocumentRef& ref, const PackedLine* line,
+                                      double difference) {
   LineEntry e;
   e.Ref = StoreRef(ref);
-  e.Line.packed_ = packed;
-  e.Line.SetQuantityText(packed->Text(0), packed->Text(0));
-  AddKeys(*packed);
+  e.Line.packed_ = line;
+  e.Line.SetQuantityText(line->Text(0), line->Text(0));
+  e.Difference = difference;
+  AddKeys(*line);
   return Append(std::move(e));
+}
+
+LineEntry& TLineStorage::AddNormalized(const DocumentRef& ref,
+                                       std::unique_ptr<TDataGridLine> line) {
+  return AppendPacked(ref, PackedLine::Pack(*line, OwnArena().lines));
 }
 
 LineEntry& TLineStorage::AddPacked(const DocumentRef& ref, const PackedLine* line,
                                    const std::shared_ptr<EntryArena>& arena) {
   KeepArena(arena);
-  LineEntry e;
-  e.Ref = StoreRef(ref);
-  e.Line.packed_ = line;
-  e.Line.SetQuantityText(line->Text(0), line->Text(0));
-  AddKeys(*line);
-  return Append(std::move(e));
+  return AppendPacked(ref, line);
 }
 
 LineEntry& TLineStorage::AddFromPosition(const DocumentRef& ref, TJsonValue& position) {
@@ -307,14 +307,8 @@ LineEntry& TLineStorage::AddWithQuantity(const DocumentRef& ref, const std::stri
                                          const TDataGridLine& line) {
   const std::string_view q = quantity;
   const PackedLine* packed = PackedLine::Pack(line, OwnArena().lines, &q);
-  LineEntry e;
-  e.Ref = StoreRef(ref);
-  e.Line.packed_ = packed;
-  e.Line.SetQuantityText(packed->Text(0), packed->Text(0));
   const double d = static_cast<double>(N(line.Stueck) - N(quantity));
-  if (std::fabs(static_cast<long double>(d)) >= kThreshold) e.Difference = d;
-  AddKeys(*packed);
-  return Append(std::move(e));
+  return AppendPacked(ref, packed, std::fabs(static_cast<long double>(d)) >= kThreshold ? d : 0);
 }
 
 LineEntry& TLineStorage::AddTaken(const TLineStorage& from, int index, std::string_view quantity) {

@@ -156,6 +156,9 @@ class TLineStorage {
  private:
   friend void ComputeViews(TLineStorage&, TLineStorage&, TLineStorage&, TLineStorage&, bool);
 
+  // A new last entry for `line` (numbers normalised), which must live as long as the
+  // storage keeps its arenas, with a copy of `ref` and `difference`.
+  LineEntry& AppendPacked(const DocumentRef& ref, const PackedLine* line, double difference = 0);
   // Stores `entry` (its keys added already) as the last entry.
   LineEntry& Append(LineEntry&& entry);
   // The keys of `line` appended to keys_ (and their texts to keyText_).
