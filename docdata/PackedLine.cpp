@@ -51,6 +51,14 @@ std::string_view Trimmed(std::string_view text) {
   return text.substr(b, e - b);
 }
 
+// The index among the text fields of a field that is a text; -1 for DM, Isnetto and Row.
+int TextIndexOf(LineField field) {
+  const int f = static_cast<int>(field);
+  if (field == LineField::DM || field == LineField::Isnetto || field == LineField::Row) return -1;
+  return f - (f > static_cast<int>(LineField::DM)) - (f > static_cast<int>(LineField::Isnetto)) -
+         (f > static_cast<int>(LineField::Row));
+}
+
 // Standard pieces of arenas that are gone, for the next ones.
 class PiecePool {
  public:
@@ -176,17 +184,6 @@ void PackedLine::UnpackInto(TDataGridLine& line) const {
   line.DM = DM();
   line.Isnetto = Isnetto();
   line.Row = Row();
-}
-
-int TextIndexOf(LineField field) {
-  const int f = static_cast<int>(field);
-  if (field == LineField::DM || field == LineField::Isnetto || field == LineField::Row) return -1;
-  return f - (f > static_cast<int>(LineField::DM)) - (f > static_cast<int>(LineField::Isnetto)) -
-         (f > static_cast<int>(LineField::Row));
-}
-
-uint32_t NumberFieldsMask() {
-  return kNumberFields;
 }
 
 std::string_view LineView::Text(LineField field) const {

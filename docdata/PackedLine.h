@@ -125,11 +125,6 @@ class PackedLine {
   // Behind the header: kTexts end offsets (uint16, or uint32 with kWide), then the texts.
 };
 
-// The index among the text fields of a field that is a text; -1 for DM, Isnetto and Row.
-int TextIndexOf(LineField field);
-// The bit of PackedLine::Make's `numbers` for the fields NormalizeLineNumbers treats.
-uint32_t NumberFieldsMask();
-
 // Read access to the fields of either kind of line. Cheap to copy; valid as long as the
 // line it was made from.
 class LineView {

@@ -218,7 +218,7 @@ DocumentRef& TLineStorage::MutableRef(LineEntry& entry) {
 
 LineEntry& TLineStorage::Add(const DocumentRef& ref, std::unique_ptr<TDataGridLine> line) {
   NormalizeLineNumbers(*line);
-  return AddNormalized(ref, std::move(line));
+  return AppendPacked(ref, PackedLine::Pack(*line, OwnArena().lines));
 }
 
 LineEntry& TLineStorage::Append(LineEntry&& entry) {
@@ -279,11 +279,6 @@ LineEntry& TLineStorage::AppendPacked(const DocumentRef& ref, const PackedLine* 
   e.Difference = difference;
   AddKeys(*line);
   return Append(std::move(e));
-}
-
-LineEntry& TLineStorage::AddNormalized(const DocumentRef& ref,
-                                       std::unique_ptr<TDataGridLine> line) {
-  return AppendPacked(ref, PackedLine::Pack(*line, OwnArena().lines));
 }
 
 LineEntry& TLineStorage::AddPacked(const DocumentRef& ref, const PackedLine* line,

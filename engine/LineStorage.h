@@ -105,8 +105,6 @@ class TLineStorage {
   // Appends an entry for `line` (taken over) with a copy of `ref`; the line's numbers are
   // normalised first. Difference 0, matched 0.
   LineEntry& Add(const DocumentRef& ref, std::unique_ptr<TDataGridLine> line);
-  // The same for a line whose numbers are normalised already.
-  LineEntry& AddNormalized(const DocumentRef& ref, std::unique_ptr<TDataGridLine> line);
   // An entry for a packed line (numbers normalised) that lives in `arena`, which the
   // storage then keeps.
   LineEntry& AddPacked(const DocumentRef& ref, const PackedLine* line,
