@@ -258,7 +258,64 @@ std::string NormalizeNumber(std::string_view text) {
   return s;
 }
 
+bool ShortDecimal(std::string_view text, int64_t& thousandths) {
+  size_t b = 0, e = text.size();
+  while (b < e && static_cast<unsigned char>(text[b]) <= ' ') ++b;
+  while (e > b && static_cast<unsigned char>(text[e - 1]) <= ' ') --e;
+  bool negative = false;
+  if (b < e && (text[b] == '+' || text[b] == '-')) negative = text[b++] == '-';
+  int64_t whole = 0, fraction = 0;
+  size_t i = b;
+  for (; i < e && text[i] >= '0' && text[i] <= '9'; ++i) whole = whole * 10 + (text[i] - '0');
+  const size_t wholeDigits = i - b;
+  size_t fractionDigits = 0;
+  if (i < e && (text[i] == ',' || text[i] == '.')) {
+    const size_t start = ++i;
+    for (; i < e && text[i] >= '0' && text[i] <= '9'; ++i)
+      fraction = fraction * 10 + (text[i] - '0');
+    fractionDigits = i - start;
+  }
+  if (i != e || wholeDigits + fractionDigits == 0 || wholeDigits > 12 || fractionDigits > 3)
+    return false;
+  for (size_t k = fractionDigits; k < 3; ++k) fraction *= 10;
+  thousandths = whole * 1000 + fraction;
+  if (negative) thousandths = -thousandths;
+  return true;
+}
+
+std::string ThousandthsText(int64_t thousandths) {
+  if (thousandths == 0) return "0";
+  char buf[32];
+  char* end = buf + sizeof buf;
+  char* p = end;
+  uint64_t u =
+      thousandths < 0 ? 0 - static_cast<uint64_t>(thousandths) : static_cast<uint64_t>(thousandths);
+  unsigned fraction = static_cast<unsigned>(u % 1000);
+  u /= 1000;
+  if (fraction != 0) {
+    int digits = 3;
+    while (fraction % 10 == 0) {
+      fraction /= 10;
+      --digits;
+    }
+    for (int k = 0; k < digits; ++k, fraction /= 10) *--p = static_cast<char>('0' + fraction % 10);
+    *--p = Fmt().DecimalSeparator;
+  }
+  do {
+    *--p = static_cast<char>('0' + u % 10);
+    u /= 10;
+  } while (u != 0);
+  if (thousandths < 0) *--p = '-';
+  return std::string(p, end);
+}
+
 long double N(std::string_view text) {
+  // A short decimal's digits over a power of ten, rounded once, and its thousandths over
+  // 1000, rounded once, are the same quotient: the same value. Zero keeps the slow path
+  // for its sign.
+  int64_t thousandths;
+  if (ShortDecimal(text, thousandths) && thousandths != 0)
+    return static_cast<long double>(thousandths) / 1000;
   return StrToFloatDef(NormalizeNumber(text), 0);
 }
 

@@ -5,6 +5,7 @@
 // (SetNumberFormat); nothing in the system reads the C locale for numbers. Reads of the
 // setting from several threads are safe as long as nobody changes it meanwhile.
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -44,6 +45,12 @@ long double StrToFloatDef(std::string_view text, long double def = 0);
 std::string NormalizeNumber(std::string_view text);
 // N(text): normalise and convert; text that does not convert reads as 0.
 long double N(std::string_view text);
+// A text N reads as a decimal of at most 12 integer and 3 fraction digits (blanks and
+// control characters around it, "." or "," as its one separator), in thousandths; false
+// for anything else.
+bool ShortDecimal(std::string_view text, int64_t& thousandths);
+// T(thousandths / 1000) for |thousandths| < 10^15, written from the digits.
+std::string ThousandthsText(int64_t thousandths);
 // T(value): general format, up to 15 significant digits, process-wide decimal separator,
 // no thousands separators ("2,5", "3", "1E-6").
 std::string T(long double value);

@@ -318,12 +318,15 @@ LineEntry& TLineStorage::AddTaken(const TLineStorage& from, int index, std::stri
   } else {
     e.Line.packed_ = source.Line.packed_;
   }
-  const std::string_view stueck = e.Line.packed_->Text(0);
-  // A long quantity that is the line's own text needs no copy.
-  const bool own = quantity.data() == stueck.data() && quantity.size() == stueck.size();
-  e.Line.SetQuantityText(quantity, own || quantity.size() <= LineHandle::kInline
-                                       ? stueck
-                                       : OwnArena().lines.Copy(quantity));
+  // A short quantity lies in the entry. A long one that is the line's own text needs no
+  // copy; the line is only looked at then.
+  std::string_view stable;
+  if (quantity.size() > LineHandle::kInline) {
+    const std::string_view stueck = e.Line.packed_->Text(0);
+    const bool own = quantity.data() == stueck.data() && quantity.size() == stueck.size();
+    stable = own ? stueck : OwnArena().lines.Copy(quantity);
+  }
+  e.Line.SetQuantityText(quantity, stable);
   // The same text reads as the same number: no difference (nor one from a text that
   // reads as infinite, whose difference is not a number).
   if (quantity != source.Line.Quantity()) {
@@ -373,7 +376,7 @@ void TLineStorage::Sort() {
     return a.date < b.date;
   });
   // The entries move into their new order in place, so that walking the storage walks
-  // memory; nothing is allocated from here on. Position j takes the entry at
+  // memory; nothing is allocated while they move. Position j takes the entry at
   // order[j].index: each cycle of that permutation is followed once, and a position that
   // has its entry is marked by pointing at itself.
   for (size_t i = 0; i < order.size(); ++i) {
@@ -393,6 +396,16 @@ void TLineStorage::Sort() {
       j = k;
     }
   }
+  // The key texts follow, so that walking the keys in order walks their texts in order
+  // too (the views compare each entry's keys with those of the one before).
+  std::string text;
+  text.reserve(keyText_.size());
+  for (MatchKeys& k : keys_) {
+    const size_t at = text.size();
+    text.append(keyText_, k.at, size_t{k.numberSize} + k.descriptionSize);
+    k.at = static_cast<uint32_t>(at);
+  }
+  keyText_.swap(text);
   byNumber_.Clear();
   byDescription_.Clear();
   indexed_ = false;
@@ -482,13 +495,13 @@ namespace {
 // exact one, far inside the half unit of the 15th digit: formatting gives the exact sum's
 // digits, which reads back as the nearest value again. So the texts are the same.
 struct ExactSum {
+  static constexpr int64_t kMost = 1000000000000000;  // 15 digits
   int64_t thousandths = 0;
   bool exact = false;
   bool changed = false;
 
   bool Add(int64_t add) {
     const int64_t sum = thousandths + add;
-    constexpr int64_t kMost = 1000000000000000;  // 15 digits
     if (sum >= kMost || sum <= -kMost) return false;
     const uint64_t magnitudes = Abs(thousandths) + Abs(add);
     if (sum != 0 && magnitudes > 1000 * Abs(sum)) return false;
@@ -496,37 +509,9 @@ struct ExactSum {
     changed = true;
     return true;
   }
-  std::string Text() const { return T(static_cast<long double>(thousandths) / 1000); }
+  std::string Text() const { return ThousandthsText(thousandths); }
   static uint64_t Abs(int64_t v) { return v < 0 ? 0 - static_cast<uint64_t>(v) : v; }
 };
-
-// A quantity text that reads as a decimal of at most 12 integer and 3 fraction digits
-// (blanks and control characters around it, "." or "," as its one separator), in
-// thousandths; false for anything else, which is then read the ordinary way.
-bool ShortDecimal(std::string_view text, int64_t& thousandths) {
-  size_t b = 0, e = text.size();
-  while (b < e && static_cast<unsigned char>(text[b]) <= ' ') ++b;
-  while (e > b && static_cast<unsigned char>(text[e - 1]) <= ' ') --e;
-  bool negative = false;
-  if (b < e && (text[b] == '+' || text[b] == '-')) negative = text[b++] == '-';
-  int64_t whole = 0, fraction = 0;
-  size_t i = b;
-  for (; i < e && text[i] >= '0' && text[i] <= '9'; ++i) whole = whole * 10 + (text[i] - '0');
-  const size_t wholeDigits = i - b;
-  size_t fractionDigits = 0;
-  if (i < e && (text[i] == ',' || text[i] == '.')) {
-    const size_t start = ++i;
-    for (; i < e && text[i] >= '0' && text[i] <= '9'; ++i)
-      fraction = fraction * 10 + (text[i] - '0');
-    fractionDigits = i - start;
-  }
-  if (i != e || wholeDigits + fractionDigits == 0 || wholeDigits > 12 || fractionDigits > 3)
-    return false;
-  for (size_t k = fractionDigits; k < 3; ++k) fraction *= 10;
-  thousandths = whole * 1000 + fraction;
-  if (negative) thousandths = -thousandths;
-  return true;
-}
 
 void AddStepByStep(TLineStorage& merged, LineEntry& m, const LineEntry& e) {
   merged.SetQuantity(m, T(N(m.Line.Quantity()) + N(e.Line.Quantity())));
@@ -595,6 +580,21 @@ void ComputeViews(TLineStorage& source, TLineStorage& invoiced, TLineStorage& me
     }
     if (!m) continue;
     s.Matched = 1;
+    // Both quantities short decimals (below 10^12): the rest read from their texts lies
+    // within 10^-6 of the exact rest, so it is missing when that is at least 0.011 and not
+    // when it is at most 0.009. Under ExactSum's bound the rest, rounded to a double too,
+    // stays within 2e-16 of it relatively: formatted, it gives the exact rest's digits.
+    int64_t have = 0, taken = 0;
+    if (!plain && ShortDecimal(s.Line.Quantity(), have) &&
+        ShortDecimal(m->Line.Quantity(), taken)) {
+      const int64_t rest = have - taken;
+      if (rest < 10) continue;
+      if (rest > 10 && rest < ExactSum::kMost &&
+          ExactSum::Abs(have) + ExactSum::Abs(taken) <= 1000 * ExactSum::Abs(rest)) {
+        missing.AddTaken(source, i, ThousandthsText(rest));
+        continue;
+      }
+    }
     const double d = static_cast<double>(N(s.Line.Quantity()) - N(m->Line.Quantity()));
     if (static_cast<long double>(d) >= kThreshold) missing.AddTaken(source, i, T(d));
   }

@@ -234,6 +234,34 @@ TEST(Numbers, FastPathsEqualExactConversion) {
   }
 }
 
+// Short decimals are read and written from their digits; the ordinary reading
+// (normalise, then convert) and T are the reference, for both separators.
+TEST(Numbers, ShortDecimalsEqualTheOrdinaryPath) {
+  std::mt19937_64 rng(7);
+  const char* fixed[] = {"-0",  "0,000", " +7,25 ", "5.",   ",5",  "999999999999,999",
+                         "1,2", "\t3\n", "-0,001",  "1,23", "1e2", "1,2345",
+                         ".",   "-",     "1.234,5", "12 3", "0001"};
+  for (auto [dec, thou] : {std::pair{',', '.'}, {'.', '\''}}) {
+    test::ScopedNumberFormat f(dec, thou);
+    auto check = [](const std::string& t) {
+      const long double fast = N(t), slow = StrToFloatDef(NormalizeNumber(t), 0);
+      ASSERT_TRUE(fast == slow && std::signbit(fast) == std::signbit(slow)) << t;
+      int64_t th;
+      if (ShortDecimal(t, th)) {
+        ASSERT_EQ(ThousandthsText(th), T(N(t))) << t;
+      }
+    };
+    for (const char* t : fixed) check(t);
+    for (int i = 0; i < 20000; ++i) {
+      const int64_t whole = static_cast<int64_t>(rng() % 1000000000000);
+      std::string t = (rng() % 2 ? "-" : "") + std::to_string(whole >> (rng() % 40));
+      if (rng() % 4)
+        t += (rng() % 2 ? "," : ".") + std::to_string(1000 + rng() % 1000).substr(1 + rng() % 3);
+      check(t);
+    }
+  }
+}
+
 TEST(Numbers, IniFile) {
   test::TempDir dir;
   EXPECT_EQ(NumberFormatFromIni(dir.file("REROVIR.INI")).DecimalSeparator, ',');

@@ -210,6 +210,35 @@ TEST(LineStorage, AddFromDocumentPosition) {
   EXPECT_EQ(s.Entry(0).Ref->Number, "R-1");
 }
 
+// The rest of a position, worked out from the quantities' digits where that is safe, must
+// be what the rule gives: at 0.01 either way, beyond 15 digits, and beyond the bound where
+// the rule's rounding shows.
+TEST(LineStorage, MissingRestsEqualTheRule) {
+  test::ScopedNumberFormat f;
+  const std::pair<const char*, const char*> cases[] = {{"0,02", "0,01"},
+                                                       {"8,03", "8,02"},
+                                                       {"8,1", "8,09"},
+                                                       {"2,5", "0,001"},
+                                                       {"3", "2,99"},
+                                                       {"999999999999,999", "-999999999999,999"},
+                                                       {"100000000000,001", "99999999999,99"},
+                                                       {"1,2345", "1"},
+                                                       {"7", "8"}};
+  for (const auto& [have, taken] : cases) {
+    Views fast, plain;
+    for (Views* v : {&fast, &plain}) {
+      v->source.Add(Doc("A"), MakeLine("Kabel", have));
+      v->invoiced.Add(Doc("R"), MakeLine("Kabel", taken));
+    }
+    ComputeViews(fast.source, fast.invoiced, fast.merged, fast.missing, false);
+    ComputeViews(plain.source, plain.invoiced, plain.merged, plain.missing, true);
+    ASSERT_EQ(fast.missing.Count(), plain.missing.Count()) << have << " - " << taken;
+    if (fast.missing.Count() == 0) continue;
+    EXPECT_EQ(fast.missing.Entry(0).Line->Stueck, plain.missing.Entry(0).Line->Stueck) << have;
+    EXPECT_EQ(fast.missing.Entry(0).Difference, plain.missing.Entry(0).Difference) << have;
+  }
+}
+
 // The indexed search must give exactly what the plain walk gives, entry and index, on
 // storages full of near-misses.
 TEST(LineStorage, IndexedSearchEqualsPlainWalk) {
@@ -263,7 +292,11 @@ TEST(LineStorage, IndexedSearchEqualsPlainWalk) {
       plain.invoiced.Add(Doc("R" + std::to_string(i)), std::move(l));
     }
     for (int i = 0; i < ns; ++i) {
-      auto l = MakeLine(pick(descs), std::to_string(rng() % 9), pick(numbers));
+      // Rests around 0.01 and beyond the bound where they are formatted from their digits.
+      auto l = MakeLine(pick(descs),
+                        rng() % 3 ? std::to_string(rng() % 9) + "," + std::to_string(rng() % 100)
+                                  : pick(quantities),
+                        pick(numbers));
       fast.source.Add(Doc("A"), std::make_unique<TDataGridLine>(*l));
       plain.source.Add(Doc("A"), std::move(l));
     }
