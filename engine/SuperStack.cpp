@@ -192,10 +192,7 @@ void TSuperStack::Execute(std::string& documentFile) {
   else
     return;  // no single reference document: nothing to reconcile, and no failure
 
-  LoadStoredDocuments(*rows, *reference);
-
-  FSource.Sort();
-  FInvoiced.Sort();
+  LoadStoredDocuments(*rows, *reference);  // stored and sorted
   ComputeViews(FSource, FInvoiced, FMerged, FMissing);
 }
 
@@ -285,16 +282,45 @@ void TSuperStack::LoadStoredDocuments(TVirtualDataSet& rows,
   work();
   if (helper.joinable()) helper.join();
 
-  size_t sourceLines = 0, otherLines = 0;
-  for (const StoredDocument& d : docs) (d.isReference ? sourceLines : otherLines) += d.lines.size();
-  FSource.Reserve(static_cast<int>(std::min<size_t>(sourceLines, INT_MAX)));
-  FInvoiced.Reserve(static_cast<int>(std::min<size_t>(otherLines, INT_MAX)));
-  for (StoredDocument& d : docs) {
+  // The first failure in the order of the rows ends the run.
+  for (const StoredDocument& d : docs)
     if (d.failure) std::rethrow_exception(d.failure);
-    TLineStorage& target = d.isReference ? FSource : FInvoiced;
-    for (const PackedLine* line : d.lines) target.AddPacked(d.ref, line, d.arena);
-    std::vector<const PackedLine*>().swap(d.lines);
+  // The reference's positions and the invoiced ones go to their storages and are sorted
+  // there at the same time, each storage by one thread.
+  auto store = [&docs](TLineStorage& target, bool reference) {
+    size_t lines = 0;
+    for (const StoredDocument& d : docs)
+      if (d.isReference == reference) lines += d.lines.size();
+    target.Reserve(static_cast<int>(std::min<size_t>(lines, INT_MAX)));
+    for (StoredDocument& d : docs) {
+      if (d.isReference != reference) continue;
+      for (const PackedLine* line : d.lines) target.AddPacked(d.ref, line, d.arena);
+      std::vector<const PackedLine*>().swap(d.lines);
+    }
+    target.Sort();
+  };
+  std::exception_ptr sourceFailure;
+  auto source = [&] {
+    try {
+      store(FSource, true);
+    } catch (...) {
+      sourceFailure = std::current_exception();
+    }
+  };
+  std::thread sorter;
+  try {
+    sorter = std::thread(source);
+  } catch (const std::system_error&) {
+    source();  // no second thread: one after the other
   }
+  try {
+    store(FInvoiced, false);
+  } catch (...) {
+    if (sorter.joinable()) sorter.join();
+    throw;
+  }
+  if (sorter.joinable()) sorter.join();
+  if (sourceFailure) std::rethrow_exception(sourceFailure);
 }
 
 void TSuperStack::DecodeStoredDocument(StoredDocument& doc, ColumnCache& cache) {
