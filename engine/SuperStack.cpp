@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <climits>
+#include <condition_variable>
 #include <deque>
 #include <exception>
 #include <memory>
@@ -62,6 +63,126 @@ struct TSuperStack::ColumnCache {
   std::string compressed;
   std::unique_ptr<TDataGrid> table;  // the loaded columns
   TColumnIndexRecord index;
+};
+
+// One stored document of the run: what its row holds, then what decoding it gave.
+struct TSuperStack::StoredDocument {
+  DocumentRef ref;
+  bool isReference = false;
+  // Compressed, copied from the row: the query result may move its values while it grows.
+  std::string columns, datas;
+  std::vector<const PackedLine*> lines;  // its positions, numbers normalised
+  std::shared_ptr<EntryArena> arena;     // where they live
+  std::exception_ptr failure;
+};
+
+// The stored documents of a run, decoded while the query's rows are still being read: a
+// second thread takes each document as soon as its row is whole, and once all rows are in,
+// this thread helps. The documents do not depend on each other; their positions are
+// stored in the order of the rows, and the first failure in that order ends the run,
+// exactly as if they had been decoded one by one.
+class TSuperStack::StoredDocuments {
+ public:
+  StoredDocuments() {
+    try {
+      helper_ = std::thread([this] { Work(); });
+    } catch (const std::system_error&) {
+      // No second thread to be had: this one decodes them all once the rows are in.
+    }
+  }
+  ~StoredDocuments() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      closed_ = abandoned_ = true;
+    }
+    ready_.notify_all();
+    if (helper_.joinable()) helper_.join();
+  }
+  StoredDocuments(const StoredDocuments&) = delete;
+  StoredDocuments& operator=(const StoredDocuments&) = delete;
+
+  // The next row of the query (the cursor on it). Raises nothing: a row that cannot be
+  // read becomes a document with its failure, and the rows after it are left out.
+  void Add(TVirtualDataSet& row) {
+    if (stopped_) return;
+    try {
+      StoredDocument d;
+      try {
+        d.ref.Number = row.FieldByName("ID_ORDER").AsString();
+        d.ref.ID = row.FieldByName("ID").AsInteger();
+        d.ref.Type = static_cast<uint8_t>(row.FieldByName("POT").AsInteger() & 0xFF);
+        d.ref.Date = row.FieldByName("date").AsDateTime();
+        d.columns = row.FieldByName("ColumnsFormat").AsString();
+        d.datas = row.FieldByName("Datas").AsString();
+      } catch (...) {
+        d.failure = std::current_exception();  // the documents before it still count
+        stopped_ = true;
+      }
+      std::lock_guard<std::mutex> lock(mutex_);
+      docs_.push_back(std::move(d));
+    } catch (...) {
+      lost_ = std::current_exception();  // no room for the document itself
+      stopped_ = true;
+      return;
+    }
+    ready_.notify_one();
+  }
+
+  // No more rows.
+  void Close() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      closed_ = true;
+    }
+    ready_.notify_all();
+  }
+
+  // After Close: decodes what is left with this thread too, waits for the other one and
+  // raises the first failure in the order of the rows. The documents are this thread's
+  // alone then.
+  std::deque<StoredDocument>& Finish() {
+    Work();
+    if (helper_.joinable()) helper_.join();
+    for (const StoredDocument& d : docs_)
+      if (d.failure) std::rethrow_exception(d.failure);
+    if (lost_) std::rethrow_exception(lost_);
+    return docs_;
+  }
+
+ private:
+  void Work() {
+    ColumnCache cache;
+    std::shared_ptr<EntryArena> arena;  // one for the documents this thread decodes
+    for (;;) {
+      StoredDocument* d;
+      {
+        std::unique_lock<std::mutex> lock(mutex_);
+        ready_.wait(lock, [this] { return abandoned_ || closed_ || next_ < docs_.size(); });
+        if (abandoned_ || next_ == docs_.size()) return;
+        d = &docs_[next_++];  // stays in place while more are added
+      }
+      if (d->failure) continue;
+      try {
+        if (!arena) arena = std::make_shared<EntryArena>();
+        d->arena = arena;
+        DecodeStoredDocument(*d, cache);
+      } catch (...) {
+        d->failure = std::current_exception();
+      }
+      d->columns = std::string();
+      d->datas = std::string();
+    }
+  }
+
+  std::mutex mutex_;
+  std::condition_variable ready_;
+  std::deque<StoredDocument> docs_;  // in the order of the rows
+  size_t next_ = 0;                  // the next one to decode
+  bool closed_ = false, abandoned_ = false;
+  // Of the reading thread only:
+  bool stopped_ = false;
+  std::exception_ptr lost_;
+  std::thread helper_;
 };
 
 std::string SystemUID() {
@@ -170,8 +291,11 @@ void TSuperStack::Execute(std::string& documentFile) {
   if (idList.empty()) throw Exception(kNoLinksMessage);
 
   std::string queryError;
+  StoredDocuments stored;  // decoded while the rows still arrive
   std::unique_ptr<TVirtualDataSet> rows =
-      RunRemoteQuery(LinkedDocumentsQuery(idList), folder, queryError);
+      RunRemoteQuery(LinkedDocumentsQuery(idList), folder, queryError,
+                     [&stored](TVirtualDataSet& row) { stored.Add(row); });
+  stored.Close();
   if (!queryError.empty()) throw Exception(queryError);
 
   for (rows->First(); !rows->Eof(); rows->Next()) {
@@ -192,7 +316,7 @@ void TSuperStack::Execute(std::string& documentFile) {
   else
     return;  // no single reference document: nothing to reconcile, and no failure
 
-  LoadStoredDocuments(*rows, *reference);  // stored and sorted
+  StoreDocuments(stored, *reference);
   ComputeViews(FSource, FInvoiced, FMerged, FMissing);
 }
 
@@ -220,71 +344,10 @@ void TSuperStack::LoadOpenDocument(TMVJSONObject& document, std::vector<int32_t>
     confirmations.push_back(ref.ID);
 }
 
-// One stored document of the run: what its row holds, then what decoding it gave.
-struct TSuperStack::StoredDocument {
-  DocumentRef ref;
-  bool isReference = false;
-  // Compressed, as the query result holds them (or in the copies beside them).
-  std::string_view columns, datas;
-  std::string columnsCopy, datasCopy;
-  std::vector<const PackedLine*> lines;  // its positions, numbers normalised
-  std::shared_ptr<EntryArena> arena;     // where they live
-  std::exception_ptr failure;
-};
+void TSuperStack::StoreDocuments(StoredDocuments& stored, const std::vector<int32_t>& reference) {
+  std::deque<StoredDocument>& docs = stored.Finish();
+  for (StoredDocument& d : docs) d.isReference = Contains(reference, d.ref.ID);
 
-void TSuperStack::LoadStoredDocuments(TVirtualDataSet& rows,
-                                      const std::vector<int32_t>& reference) {
-  std::deque<StoredDocument> docs;  // never moved once added: their texts may be viewed
-  for (rows.First(); !rows.Eof(); rows.Next()) {
-    StoredDocument& d = docs.emplace_back();
-    try {
-      d.ref.Number = rows.FieldByName("ID_ORDER").AsString();
-      d.ref.ID = rows.FieldByName("ID").AsInteger();
-      d.ref.Type = static_cast<uint8_t>(rows.FieldByName("POT").AsInteger() & 0xFF);
-      d.ref.Date = rows.FieldByName("date").AsDateTime();
-      d.isReference = Contains(reference, d.ref.ID);
-      d.columns = rows.FieldByName("ColumnsFormat").AsStringView(d.columnsCopy);
-      d.datas = rows.FieldByName("Datas").AsStringView(d.datasCopy);
-    } catch (...) {
-      d.failure = std::current_exception();  // the documents before it still count
-      break;
-    }
-  }
-
-  // The documents do not depend on each other: two threads decode them, taking the next
-  // one in turn. Their positions are then stored in the order of the rows, and the first
-  // failure in that order ends the run, exactly as if they had been decoded one by one.
-  std::atomic<size_t> next{0};
-  auto work = [&docs, &next] {
-    ColumnCache cache;
-    std::shared_ptr<EntryArena> arena;  // one for the documents this thread decodes
-    for (size_t i; (i = next.fetch_add(1)) < docs.size();) {
-      if (docs[i].failure) continue;
-      try {
-        if (!arena) arena = std::make_shared<EntryArena>();
-        docs[i].arena = arena;
-        DecodeStoredDocument(docs[i], cache);
-      } catch (...) {
-        docs[i].failure = std::current_exception();
-      }
-      docs[i].columnsCopy = std::string();
-      docs[i].datasCopy = std::string();
-    }
-  };
-  std::thread helper;
-  if (docs.size() > 1) {
-    try {
-      helper = std::thread(work);
-    } catch (const std::system_error&) {
-      // No second thread to be had: this one does all of it.
-    }
-  }
-  work();
-  if (helper.joinable()) helper.join();
-
-  // The first failure in the order of the rows ends the run.
-  for (const StoredDocument& d : docs)
-    if (d.failure) std::rethrow_exception(d.failure);
   // The reference's positions and the invoiced ones go to their storages and are sorted
   // there at the same time, each storage by one thread.
   auto store = [&docs](TLineStorage& target, bool reference) {

@@ -74,7 +74,10 @@ class TSuperStack {
                         std::vector<int32_t>& confirmations);
   struct ColumnCache;
   struct StoredDocument;
-  void LoadStoredDocuments(TVirtualDataSet& rows, const std::vector<int32_t>& reference);
+  class StoredDocuments;
+  // Decodes, with this thread too, what is left of the documents, then stores their
+  // positions and sorts the storages.
+  void StoreDocuments(StoredDocuments& stored, const std::vector<int32_t>& reference);
   static void DecodeStoredDocument(StoredDocument& doc, ColumnCache& columns);
 
   TLineStorage FSource;    // positions of the offer or order confirmation

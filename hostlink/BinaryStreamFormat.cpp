@@ -41,6 +41,7 @@ class RecordReader {
         throw;
       }
       ++count;
+      ds.RecordComplete();
     }
     CheckValue(ValueType::Null);
     return count;

@@ -51,7 +51,8 @@ std::string RequestDatabaseFolder(const std::string& folder) {
 }
 
 std::unique_ptr<TVirtualDataSet> RunRemoteQuery(const std::string& sql, const std::string& dbFolder,
-                                                std::string& errorText) {
+                                                std::string& errorText,
+                                                const TVirtualDataSet::RecordObserver& onRecord) {
   errorText.clear();
   auto ds = std::make_unique<TVirtualDataSet>();
   std::string path;
@@ -73,6 +74,7 @@ std::unique_ptr<TVirtualDataSet> RunRemoteQuery(const std::string& sql, const st
       errorText = kNoAnswer;
     } else if (FileExists(path)) {
       ds->SetFieldDefsFromText(answer);
+      ds->SetRecordObserver(onRecord);
       ds->LoadFromFile(format, path);
       ds->First();
     } else if (answer.empty()) {
@@ -87,6 +89,7 @@ std::unique_ptr<TVirtualDataSet> RunRemoteQuery(const std::string& sql, const st
     errorText = e.what();
     if (errorText.empty()) errorText = "Error: Die Abfrage ist fehlgeschlagen";
   }
+  ds->SetRecordObserver({});  // the caller's, which need not outlive this call
   DeleteResultFile(path);
   return ds;
 }

@@ -17,9 +17,12 @@
 
 namespace dz {
 
-// `dbFolder` empty: asked of the host with "DBPATH".
-std::unique_ptr<TVirtualDataSet> RunRemoteQuery(const std::string& sql, const std::string& dbFolder,
-                                                std::string& errorText);
+// `dbFolder` empty: asked of the host with "DBPATH". `onRecord` sees every record as soon
+// as it is read (see TVirtualDataSet::SetRecordObserver), before the call has decided
+// whether it succeeds.
+std::unique_ptr<TVirtualDataSet> RunRemoteQuery(
+    const std::string& sql, const std::string& dbFolder, std::string& errorText,
+    const TVirtualDataSet::RecordObserver& onRecord = {});
 
 // A fresh result file path: "<MVTempDir>/<PJW hash of a new upper-case GUID>", no
 // extension. Empty when the folder cannot be had.

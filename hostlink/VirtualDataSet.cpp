@@ -266,6 +266,12 @@ TFieldValue* TVirtualDataSet::AppendRecord() {
   return fc == 0 ? nullptr : &values_[(recordCount_ - 1) * fc];
 }
 
+void TVirtualDataSet::RecordComplete() {
+  if (!observer_ || recordCount_ == 0) return;
+  cursor_ = recordCount_ - 1;
+  observer_(*this);
+}
+
 void TVirtualDataSet::DropLastRecord() {
   if (recordCount_ == 0) return;
   --recordCount_;

@@ -10,6 +10,7 @@
 // text that is no integer; LoadFromFile raises the reader's errors (see BinaryStreamFormat.h).
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -166,6 +167,15 @@ class TVirtualDataSet {
   void ReserveRecords(size_t extra);
   TFieldValue* AppendRecord();
   void DropLastRecord();
+  // Used by record readers once the last record is read whole: the observer, if any, is
+  // called with the cursor on that record.
+  void RecordComplete();
+
+  // Called for every record as soon as it is read whole, while the rest of the file is
+  // still being read; the cursor is on that record then. The observer must not raise.
+  // A failure later in the file still fails the read.
+  using RecordObserver = std::function<void(TVirtualDataSet&)>;
+  void SetRecordObserver(RecordObserver observer) { observer_ = std::move(observer); }
   // Kinds of the fields in order, for readers.
   const std::vector<TValueKind>& Kinds() const { return kinds_; }
 
@@ -180,6 +190,7 @@ class TVirtualDataSet {
   size_t recordCount_ = 0;
   size_t cursor_ = 0;
   bool active_ = false;
+  RecordObserver observer_;
 };
 
 }  // namespace dz

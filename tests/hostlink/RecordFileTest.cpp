@@ -267,6 +267,15 @@ TEST(RecordFile, RecordsNullsAndRepeatedGroups) {
   EXPECT_TRUE(ds.FieldByName("b").IsNull());  // past the end nothing is read
   ds.Next();
   EXPECT_TRUE(ds.Eof());
+
+  // An observer sees each record once it is whole: the second after its later group.
+  std::vector<std::string> seen;
+  TVirtualDataSet watched;
+  watched.SetFieldDefsFromText("a,3,0\r\nb,1,1\r\n");
+  watched.SetRecordObserver(
+      [&seen](TVirtualDataSet& r) { seen.push_back(r.FieldByName("b").AsString()); });
+  ASSERT_EQ(Load(watched, bytes), 2);
+  EXPECT_EQ(seen, (std::vector<std::string>{"", "y"}));
 }
 
 struct ErrorCase {
