@@ -3,6 +3,10 @@
 #include <cstring>
 #include <new>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "docdata/BlobInflate.h"
 #include "docdata/Cp1252.h"
 #include "docdata/DataGridLine.h"
@@ -73,6 +77,18 @@ bool IsLineBreak(char c) {
 size_t FindBreak(const char* s, size_t from, size_t n, bool zero) {
   constexpr uint64_t kOnes = 0x0101010101010101ull, kHighs = 0x8080808080808080ull;
   size_t i = from;
+#if defined(__SSE2__)
+  // Sixteen bytes at a time where the processor compares them at once.
+  const __m128i cr = _mm_set1_epi8('\r'), lf = _mm_set1_epi8('\n');
+  const __m128i nul = zero ? _mm_setzero_si128() : cr;
+  for (; i + 16 <= n; i += 16) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
+    const __m128i hit = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf)),
+                                     _mm_cmpeq_epi8(v, nul));
+    if (const int mask = _mm_movemask_epi8(hit))
+      return i + static_cast<size_t>(__builtin_ctz(mask));
+  }
+#endif
   for (; i + 8 <= n; i += 8) {
     uint64_t v;
     std::memcpy(&v, s + i, 8);
@@ -85,10 +101,33 @@ size_t FindBreak(const char* s, size_t from, size_t n, bool zero) {
   return i;
 }
 
+// The first '"' in s[from, n), or n; `percent` is set when a '%' comes before it.
+size_t FindQuote(const char* s, size_t from, size_t n, bool& percent) {
+  size_t i = from;
+#if defined(__SSE2__)
+  const __m128i quote = _mm_set1_epi8('"'), pct = _mm_set1_epi8('%');
+  for (; i + 16 <= n; i += 16) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
+    const unsigned q = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, quote)));
+    const unsigned p = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, pct)));
+    if (q != 0) {
+      const unsigned at = static_cast<unsigned>(__builtin_ctz(q));
+      if (p & ((1u << at) - 1)) percent = true;
+      return i + at;
+    }
+    if (p != 0) percent = true;
+  }
+#endif
+  for (; i < n && s[i] != '"'; ++i)
+    if (s[i] == '%') percent = true;
+  return i;
+}
+
 // Reading position within one line of the rows text.
 struct FieldCursor {
   std::string_view line;
   size_t pos = 0;
+  bool percent = false;  // the last field, if read in place, may hold an escape
 
   // The reading position has reached the line's last character.
   bool UsedUp() const { return pos + 1 >= line.size(); }
@@ -105,16 +144,16 @@ struct FieldCursor {
     ++pos;  // opening quote
     bool doubled = false;
     size_t keep = 0;
+    percent = false;
     while (true) {
-      const void* hit = pos < n ? std::memchr(line.data() + pos, '"', n - pos) : nullptr;
-      if (!hit) {
+      const size_t q = FindQuote(line.data(), pos, n, percent);
+      if (q == n) {
         // No closing quote: only what came before the last doubled quote counts.
         pos = n;
         if (!doubled) return {};
         buffer.resize(keep);
         return buffer;
       }
-      size_t q = static_cast<const char*>(hit) - line.data();
       if (q + 1 < n && line[q + 1] == '"') {
         if (!doubled) buffer.clear();
         doubled = true;
@@ -289,7 +328,7 @@ class DatasReader {
       int col = k < static_cast<int>(entryColumn_.size()) ? entryColumn_[k] : -1;
       if (col < 0) continue;
       touched_.push_back(col);
-      if (visit_ && Verbatim(raw, col)) {
+      if (visit_ && Verbatim(raw, f.percent, col)) {
         views_[col] = raw;  // the row's own text, as long as the visitor runs
         continue;
       }
@@ -328,13 +367,14 @@ class DatasReader {
     for (int c : touched_) cells_[c].clear();
   }
 
-  // A field that reads as it stands: no escapes, no separator to replace, and not put
-  // together in buffer_ (which the next field may reuse).
-  bool Verbatim(std::string_view raw, int col) const {
+  // A field that reads as it stands: no escapes (`percent`: the reader saw a '%' in it),
+  // no separator to replace, and not put together in buffer_ (which the next field may
+  // reuse).
+  bool Verbatim(std::string_view raw, bool percent, int col) const {
     if (raw.empty()) return true;
     if (raw.data() >= buffer_.data() && raw.data() < buffer_.data() + buffer_.size() + 1)
       return false;
-    if (std::memchr(raw.data(), '%', raw.size())) return false;
+    if (percent) return false;
     return !(numeric_[col] && sep_ != ',' && std::memchr(raw.data(), ',', raw.size()));
   }
 

@@ -135,11 +135,15 @@ std::string_view LineArena::Copy(std::string_view text) {
 
 const PackedLine* PackedLine::Make(const std::string_view (&texts)[kTexts], bool dm, bool isnetto,
                                    int32_t row, uint32_t numbers, LineArena& arena) {
-  std::string_view parts[kTexts];
+  struct Part {  // left uninitialised: every one is set below
+    const char* data;
+    size_t size;
+  } parts[kTexts];
   size_t total = 0;
   for (int i = 0; i < kTexts; ++i) {
-    parts[i] = (numbers >> i & 1) ? Trimmed(texts[i]) : texts[i];
-    total += parts[i].size();
+    const std::string_view part = (numbers >> i & 1) ? Trimmed(texts[i]) : texts[i];
+    parts[i] = {part.data(), part.size()};
+    total += part.size();
   }
   const bool wide = total > UINT16_MAX;
   if (total > UINT32_MAX) throw std::bad_alloc();
@@ -155,7 +159,7 @@ const PackedLine* PackedLine::Make(const std::string_view (&texts)[kTexts], bool
   const char sep = Fmt().DecimalSeparator;
   uint32_t end = 0;
   for (int i = 0; i < kTexts; ++i) {
-    const std::string_view part = parts[i];
+    const std::string_view part(parts[i].data, parts[i].size);
     if (!part.empty()) std::memcpy(text + end, part.data(), part.size());
     if (numbers >> i & 1)
       for (size_t k = 0; k < part.size(); ++k)

@@ -239,6 +239,12 @@ TEST(PositionTable, RowsFromHandWrittenText) {
       {"escapes",
        block4 + "\"%%\",\"a%0b\",\"%c%n%x\"\r\n\"x%%%\",\"ab%\"\r\n",
        {{{0, "%"}, {2, "a\0b"s}, {3, "\r\n%x"}}, {{0, "x%"}, {2, "ab"}}}},
+      {"escapes and closing quotes beyond the first sixteen bytes of a field",
+       block4 + "\"ab%%cdefghijklmnopqrstuvwxyz\",\"abcdefghijklmnopqrstuvwxyz%%x\",\"" +
+           std::string(40, 'y') + "\"\r\n",
+       {{{0, "ab%cdefghijklmnopqrstuvwxyz"},
+         {2, "abcdefghijklmnopqrstuvwxyz%x"},
+         {3, std::string(40, 'y')}}}},
       {"long text line breaks", kDefaultBlock + sixteen + "\"A%c%nB%c%n\"\r\n", {{{-2, "A\r\nB"}}}},
       {"long text with lone breaks",
        kDefaultBlock + sixteen + "\"A%nB%cC%c%n%c%n\"\r\n",
