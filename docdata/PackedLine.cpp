@@ -51,14 +51,6 @@ std::string_view Trimmed(std::string_view text) {
   return text.substr(b, e - b);
 }
 
-// The index among the text fields of a field that is a text; -1 for DM, Isnetto and Row.
-int TextIndexOf(LineField field) {
-  const int f = static_cast<int>(field);
-  if (field == LineField::DM || field == LineField::Isnetto || field == LineField::Row) return -1;
-  return f - (f > static_cast<int>(LineField::DM)) - (f > static_cast<int>(LineField::Isnetto)) -
-         (f > static_cast<int>(LineField::Row));
-}
-
 // Standard pieces of arenas that are gone, for the next ones.
 class PiecePool {
  public:
@@ -190,10 +182,8 @@ void PackedLine::UnpackInto(TDataGridLine& line) const {
   line.Row = Row();
 }
 
-std::string_view LineView::Text(LineField field) const {
-  const int index = TextIndexOf(field);
-  if (index < 0) return {};
-  return packed_ ? packed_->Text(index) : std::string_view(full_->*kTextMembers[index]);
+std::string_view LineView::FullText(int index) const {
+  return full_->*kTextMembers[index];
 }
 
 const PackedLine* PackRowView(const TDataGridRowView& row, const TColumnIndexRecord& index,

@@ -132,7 +132,11 @@ class LineView {
   LineView(const TDataGridLine& line) : full_(&line) {}
   LineView(const PackedLine& line) : packed_(&line) {}
 
-  std::string_view Text(LineField field) const;
+  std::string_view Text(LineField field) const {
+    const int index = TextIndexOf(field);
+    if (index < 0) return {};
+    return packed_ ? packed_->Text(index) : FullText(index);
+  }
   bool DM() const { return packed_ ? packed_->DM() : full_->DM; }
   bool Isnetto() const { return packed_ ? packed_->Isnetto() : full_->Isnetto; }
   int32_t Row() const { return packed_ ? packed_->Row() : full_->Row; }
@@ -145,6 +149,15 @@ class LineView {
   std::string_view Pos() const { return Text(LineField::Pos); }
 
  private:
+  // The index among the text fields of a field that is a text; -1 for DM, Isnetto and Row.
+  static constexpr int TextIndexOf(LineField field) {
+    const int f = static_cast<int>(field);
+    if (field == LineField::DM || field == LineField::Isnetto || field == LineField::Row) return -1;
+    return f - (f > static_cast<int>(LineField::DM)) - (f > static_cast<int>(LineField::Isnetto)) -
+           (f > static_cast<int>(LineField::Row));
+  }
+  std::string_view FullText(int index) const;
+
   const PackedLine* packed_ = nullptr;
   const TDataGridLine* full_ = nullptr;
 };

@@ -157,6 +157,14 @@ void JsonNumber(std::string& out, long double value) {
     return;
   }
   char buf[32];
+  // Whole numbers of up to five digits (dates in days, most differences) read the same
+  // written as integers: the shortest form never turns to an exponent below 100000.
+  if (v > -100000 && v < 100000 && v == static_cast<double>(static_cast<int32_t>(v)) &&
+      !(v == 0 && std::signbit(v))) {
+    auto r = std::to_chars(buf, buf + sizeof buf, static_cast<int32_t>(v));
+    out.append(buf, r.ptr);
+    return;
+  }
   auto r = std::to_chars(buf, buf + sizeof buf, v);
   out.append(buf, r.ptr);
 }

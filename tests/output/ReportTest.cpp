@@ -1,6 +1,7 @@
 // The report's rendering of a run's storages: the grid rows, the table and the JSON.
 #include <gtest/gtest.h>
 
+#include <charconv>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -160,6 +161,25 @@ TEST(ReportJson, EveryFieldOfALineUnderItsOwnName) {
   for (int s = 1; s < 4; ++s) {
     EXPECT_EQ(sections.Item(s).AsObject().Member("lines").AsArray().Count(), 0u);
     EXPECT_EQ(sections.Item(s).AsObject().Member("total").Number(), 0);
+  }
+}
+
+// Numbers are written as the shortest text that reads back as the same double, whole
+// ones too (which turn to an exponent from 100000 on).
+TEST(ReportJson, NumbersInTheirShortestForm) {
+  TSuperStack stack;
+  const double values[] = {0, -0.0, 3, 99999, -99999, 100000, -100000, 1.25, 1e-7};
+  for (double v : values)
+    stack.Missing().Add(Ref("N", 1, 2), Line("K", "1", "1", "x")).Difference = v;
+  const std::string json = ReportJson(stack, "");
+  size_t at = 0;
+  for (double v : values) {
+    char buf[32];
+    const auto r = std::to_chars(buf, buf + sizeof buf, v);
+    const std::string want = "\"difference\":" + std::string(buf, r.ptr) + ",";
+    at = json.find(want, at);
+    ASSERT_NE(at, std::string::npos) << want;
+    ++at;
   }
 }
 
