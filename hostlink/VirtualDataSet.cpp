@@ -139,6 +139,15 @@ std::string_view TField::AsStringView(std::string& scratch) const {
   return scratch;
 }
 
+std::string TField::TakeString() {
+  const TFieldValue* v = Current();
+  if (v != nullptr && !v->Null &&
+      (owner_->kinds_[index_] == TValueKind::Text ||
+       owner_->kinds_[index_] == TValueKind::WideText))
+    return std::move(const_cast<TFieldValue*>(v)->Text);  // the set's own value
+  return AsString();
+}
+
 long double TField::AsFloat() const {
   const TFieldValue* v = Current();
   if (v == nullptr || v->Null) return 0;

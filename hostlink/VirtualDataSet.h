@@ -101,6 +101,9 @@ class TField {
   // The same without a copy where the value is stored as text: a view of it, valid until
   // the set changes; any other value is made in `scratch`, which the view then shows.
   std::string_view AsStringView(std::string& scratch) const;
+  // AsString, but a text value is moved out of the record: it reads as empty afterwards.
+  // For a reader that is the only one to need the value, and needs it long.
+  std::string TakeString();
   // Days since 1899-12-30; numbers as they are; 0 when null or text.
   double AsDateTime() const;
   long double AsFloat() const;

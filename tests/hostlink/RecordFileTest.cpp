@@ -186,6 +186,11 @@ TEST(RecordFile, ReadsEveryKindOfValue) {
       EXPECT_DOUBLE_EQ(static_cast<double>(f.AsFloat()), c.asNumber) << c.name;
       EXPECT_DOUBLE_EQ(f.AsDateTime(), c.asNumber) << c.name;
     }
+    // Taking gives the same text; a text taken is gone from the record.
+    const bool text =
+        ValueKindOf(c.type) == TValueKind::Text || ValueKindOf(c.type) == TValueKind::WideText;
+    EXPECT_EQ(f.TakeString(), c.asString) << c.name;
+    EXPECT_EQ(f.AsString(), text ? "" : c.asString) << c.name;
   }
 }
 
