@@ -339,20 +339,20 @@ LineEntry& TLineStorage::AddTaken(const TLineStorage& from, int index, std::stri
 
 namespace {
 
-// The first eight bytes of a text as a big-endian number, zeros after its end: when two
-// prefixes differ they order the texts as comparing the texts does.
-uint64_t OrderPrefix(std::string_view text) {
+// Eight bytes of a text from `from` on as a big-endian number, zeros after its end: when
+// two texts agree before `from` and these numbers differ, they order the texts as
+// comparing the texts does.
+uint64_t OrderPrefix(std::string_view text, size_t from) {
   uint64_t p = 0;
-  for (size_t i = 0; i < 8; ++i)
+  for (size_t i = from; i < from + 8; ++i)
     p = p << 8 | (i < text.size() ? static_cast<unsigned char>(text[i]) : 0u);
   return p;
 }
 
 struct SortKey {
-  uint64_t prefix;
-  std::string_view description, number;
-  double date;
-  uint32_t index;
+  // The first 24 bytes of the description: descriptions often begin alike.
+  uint64_t prefix[3];
+  uint32_t index;  // the entry's position before sorting, where the rest is looked up
 };
 
 }  // namespace
@@ -363,17 +363,22 @@ void TLineStorage::Sort() {
   // The keys move along with their entries.
   std::vector<SortKey> order(entries_.size());
   for (size_t i = 0; i < order.size(); ++i) {
-    const LineView line = entries_[i].Line.Shared();
-    order[i] = SortKey{OrderPrefix(line.Bezeichnung1()), line.Bezeichnung1(), line.Artikelnummer(),
-                       entries_[i].Ref->Date, static_cast<uint32_t>(i)};
+    const std::string_view description = entries_[i].Line.Shared().Bezeichnung1();
+    order[i] = SortKey{
+        {OrderPrefix(description, 0), OrderPrefix(description, 8), OrderPrefix(description, 16)},
+        static_cast<uint32_t>(i)};
   }
-  std::stable_sort(order.begin(), order.end(), [](const SortKey& a, const SortKey& b) {
-    if (a.prefix != b.prefix) return a.prefix < b.prefix;
-    int c = a.description.compare(b.description);
+  std::stable_sort(order.begin(), order.end(), [this](const SortKey& a, const SortKey& b) {
+    for (int k = 0; k < 3; ++k)
+      if (a.prefix[k] != b.prefix[k]) return a.prefix[k] < b.prefix[k];
+    const LineEntry& x = entries_[a.index];
+    const LineEntry& y = entries_[b.index];
+    const LineView l = x.Line.Shared(), r = y.Line.Shared();
+    int c = l.Bezeichnung1().compare(r.Bezeichnung1());
     if (c != 0) return c < 0;
-    c = a.number.compare(b.number);
+    c = l.Artikelnummer().compare(r.Artikelnummer());
     if (c != 0) return c < 0;
-    return a.date < b.date;
+    return x.Ref->Date < y.Ref->Date;
   });
   // The entries move into their new order in place, so that walking the storage walks
   // memory; nothing is allocated while they move. Position j takes the entry at

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 
 #include "docdata/FastJSON.h"
@@ -182,6 +183,40 @@ TEST(LineStorage, SortByDescriptionNumberDate) {
   std::string order;
   for (int i = 0; i < s.Count(); ++i) order += s.Entry(i).Ref->Number;
   EXPECT_EQ(order, "269431875");
+}
+
+// Descriptions that agree in long stretches, around the bytes the sort compares first,
+// against a plain stable sort of the texts.
+TEST(LineStorage, SortEqualsAPlainSortOfTheTexts) {
+  const std::string base = "apple pie and cream topping";
+  const char tails[] = {'a', 'b', '\0', '\xC4'};
+  std::mt19937 rng(3);
+  for (int round = 0; round < 100; ++round) {
+    TLineStorage s;
+    struct Want {
+      std::string description, number;
+      double date;
+      int index;
+    };
+    std::vector<Want> want;
+    for (int i = 0; i < 40; ++i) {
+      std::string d = base.substr(0, rng() % (base.size() + 1));
+      for (int k = static_cast<int>(rng() % 3); k > 0; --k) d += tails[rng() % 4];
+      const std::string number = rng() % 2 ? "A" : "B";
+      const double date = rng() % 3;
+      s.Add(Doc(std::to_string(i), date), MakeLine(d, "1", number));
+      want.push_back({d, number, date, i});
+    }
+    std::stable_sort(want.begin(), want.end(), [](const Want& a, const Want& b) {
+      if (a.description != b.description) return a.description < b.description;
+      if (a.number != b.number) return a.number < b.number;
+      return a.date < b.date;
+    });
+    s.Sort();
+    for (int i = 0; i < s.Count(); ++i)
+      ASSERT_EQ(s.Entry(i).Ref->Number, std::to_string(want[static_cast<size_t>(i)].index))
+          << "round " << round << " at " << i;
+  }
 }
 
 TEST(LineStorage, AddNormalisesNumbers) {
