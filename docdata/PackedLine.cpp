@@ -182,6 +182,14 @@ void PackedLine::UnpackInto(TDataGridLine& line) const {
   line.Row = Row();
 }
 
+void LineView::Texts(std::string_view (&out)[PackedLine::kTexts]) const {
+  if (packed_) {
+    packed_->Texts(out);
+    return;
+  }
+  for (int i = 0; i < PackedLine::kTexts; ++i) out[i] = full_->*kTextMembers[i];
+}
+
 std::string_view LineView::FullText(int index) const {
   return full_->*kTextMembers[index];
 }

@@ -108,6 +108,25 @@ class PackedLine {
     }
     return std::string_view(text + begin, end - begin);
   }
+  // All text fields at once, in order.
+  void Texts(std::string_view (&out)[kTexts]) const {
+    const char* ends = Ends();
+    const bool wide = (flags_ & kWide) != 0;
+    const char* text = ends + (wide ? 4 : 2) * kTexts;
+    uint32_t begin = 0;
+    for (int i = 0; i < kTexts; ++i) {
+      uint32_t end;
+      if (wide) {
+        std::memcpy(&end, ends + 4 * i, 4);
+      } else {
+        uint16_t e16;
+        std::memcpy(&e16, ends + 2 * i, 2);
+        end = e16;
+      }
+      out[i] = std::string_view(text + begin, end - begin);
+      begin = end;
+    }
+  }
   bool DM() const { return (flags_ & kDM) != 0; }
   bool Isnetto() const { return (flags_ & kIsnetto) != 0; }
   int32_t Row() const { return row_; }
@@ -137,6 +156,8 @@ class LineView {
     if (index < 0) return {};
     return packed_ ? packed_->Text(index) : FullText(index);
   }
+  // All text fields at once, in the order of LineField without DM, Isnetto and Row.
+  void Texts(std::string_view (&out)[PackedLine::kTexts]) const;
   bool DM() const { return packed_ ? packed_->DM() : full_->DM; }
   bool Isnetto() const { return packed_ ? packed_->Isnetto() : full_->Isnetto; }
   int32_t Row() const { return packed_ ? packed_->Row() : full_->Row; }

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
+#include <cstring>
 #include <exception>
 #include <memory>
 #include <mutex>
@@ -90,9 +91,51 @@ std::string Line(const std::array<std::string, cCount>& cells,
 
 // ---- JSON ----
 
-// Appends the 8-bit text as a JSON string in UTF-8, straight into `out`, runs of plain
-// bytes at once: the report of a large run holds hundreds of thousands of them.
-void JsonStringBody(std::string& out, std::string_view eightBit) {
+// Where the JSON goes: a buffer written through a cursor and handed to the stream in
+// pieces. Room is made before each piece of a known largest size, so that nothing is
+// checked byte by byte: the report of a large run is many megabytes.
+class JsonSink {
+ public:
+  explicit JsonSink(std::ostream& stream) : stream_(stream), buffer_(kPiece) {}
+  ~JsonSink() = default;
+  JsonSink(const JsonSink&) = delete;
+  JsonSink& operator=(const JsonSink&) = delete;
+
+  // A cursor with room for `n` bytes; Commit the end of what was written there.
+  char* Room(size_t n) {
+    if (buffer_.size() - used_ < n) Make(n);
+    return buffer_.data() + used_;
+  }
+  void Commit(char* end) { used_ = static_cast<size_t>(end - buffer_.data()); }
+  void Put(std::string_view text) {
+    char* w = Room(text.size());
+    std::memcpy(w, text.data(), text.size());
+    Commit(w + text.size());
+  }
+  void Flush() {
+    stream_.write(buffer_.data(), static_cast<std::streamsize>(used_));
+    used_ = 0;
+  }
+
+ private:
+  static constexpr size_t kPiece = 1 << 16;
+  void Make(size_t n) {
+    Flush();
+    if (buffer_.size() < n) buffer_.resize(n);  // one piece larger than a piece
+  }
+
+  std::ostream& stream_;
+  std::vector<char> buffer_;
+  size_t used_ = 0;
+};
+
+// The most a text of `n` bytes takes written as a JSON string body ("\u00XX" each).
+constexpr size_t BodyRoom(size_t n) {
+  return 6 * n;
+}
+
+// Writes the 8-bit text as the body of a JSON string in UTF-8 at `w`.
+char* JsonStringBody(char* w, std::string_view eightBit) {
   // What stands for itself: printable ASCII but the quote and the backslash.
   static const auto plain = [] {
     std::array<bool, 256> t{};
@@ -100,100 +143,118 @@ void JsonStringBody(std::string& out, std::string_view eightBit) {
     return t;
   }();
   static const char hex[] = "0123456789abcdef";
-  const size_t n = eightBit.size();
-  for (size_t i = 0; i < n;) {
-    size_t j = i;
-    while (j < n && plain[static_cast<unsigned char>(eightBit[j])]) ++j;
-    out.append(eightBit.data() + i, j - i);
-    if (j == n) break;
-    i = j + 1;
-    const unsigned char c = static_cast<unsigned char>(eightBit[j]);
+  for (const char ch : eightBit) {
+    const auto c = static_cast<unsigned char>(ch);
+    if (plain[c]) {
+      *w++ = ch;
+      continue;
+    }
     switch (c) {
       case '"':
-        out += "\\\"";
-        break;
       case '\\':
-        out += "\\\\";
+        *w++ = '\\';
+        *w++ = ch;
         break;
       case '\n':
-        out += "\\n";
+        *w++ = '\\';
+        *w++ = 'n';
         break;
       case '\r':
-        out += "\\r";
+        *w++ = '\\';
+        *w++ = 'r';
         break;
       case '\t':
-        out += "\\t";
+        *w++ = '\\';
+        *w++ = 't';
         break;
       default:
         if (c < 0x20) {
-          out += "\\u00";
-          out += hex[c >> 4];
-          out += hex[c & 15];
+          std::memcpy(w, "\\u00", 4);
+          w[4] = hex[c >> 4];
+          w[5] = hex[c & 15];
+          w += 6;
         } else {
           const char16_t u = Cp1252ToUnicode(c);  // never a surrogate
           if (u < 0x800) {
-            out += static_cast<char>(0xC0 | (u >> 6));
+            *w++ = static_cast<char>(0xC0 | (u >> 6));
           } else {
-            out += static_cast<char>(0xE0 | (u >> 12));
-            out += static_cast<char>(0x80 | ((u >> 6) & 0x3F));
+            *w++ = static_cast<char>(0xE0 | (u >> 12));
+            *w++ = static_cast<char>(0x80 | ((u >> 6) & 0x3F));
           }
-          out += static_cast<char>(0x80 | (u & 0x3F));
+          *w++ = static_cast<char>(0x80 | (u & 0x3F));
         }
     }
   }
+  return w;
 }
 
-void JsonString(std::string& out, std::string_view eightBit) {
-  out += '"';
-  JsonStringBody(out, eightBit);
-  out += '"';
+char* Put(char* w, std::string_view text) {
+  std::memcpy(w, text.data(), text.size());
+  return w + text.size();
 }
+
+void JsonString(JsonSink& sink, std::string_view eightBit) {
+  char* w = sink.Room(BodyRoom(eightBit.size()) + 2);
+  *w++ = '"';
+  w = JsonStringBody(w, eightBit);
+  *w++ = '"';
+  sink.Commit(w);
+}
+
+// Room for any number JsonNumber writes.
+constexpr size_t kNumberRoom = 32;
 
 // The shortest text that reads back as the same double; JSON has no infinities.
-void JsonNumber(std::string& out, long double value) {
+char* JsonNumber(char* w, long double value) {
   const double v = static_cast<double>(value);
-  if (!std::isfinite(v)) {
-    out += "null";
-    return;
+  if (!std::isfinite(v)) return Put(w, "null");
+  // Eighths below 100000 (dates in days, with their half days, most differences): their
+  // exact decimals, of at most three places, are the shortest texts that read back as
+  // them, and none turns to an exponent.
+  if (v > -100000 && v < 100000) {
+    const double eighths = v * 8;  // exact: a power of two
+    if (eighths == std::floor(eighths)) {
+      const bool negative = std::signbit(v);
+      const int64_t e = static_cast<int64_t>(eighths);
+      const uint64_t a = negative ? static_cast<uint64_t>(-e) : static_cast<uint64_t>(e);
+      if (negative) *w++ = '-';
+      w = std::to_chars(w, w + kNumberRoom, a / 8).ptr;
+      if (unsigned thousandths = static_cast<unsigned>(a % 8) * 125) {
+        *w++ = '.';
+        for (unsigned unit = 100; thousandths != 0; unit /= 10) {
+          *w++ = static_cast<char>('0' + thousandths / unit);
+          thousandths %= unit;
+        }
+      }
+      return w;
+    }
   }
-  char buf[32];
-  // Whole numbers of up to five digits (dates in days, most differences) read the same
-  // written as integers: the shortest form never turns to an exponent below 100000.
-  if (v > -100000 && v < 100000 && v == static_cast<double>(static_cast<int32_t>(v)) &&
-      !(v == 0 && std::signbit(v))) {
-    auto r = std::to_chars(buf, buf + sizeof buf, static_cast<int32_t>(v));
-    out.append(buf, r.ptr);
-    return;
-  }
-  auto r = std::to_chars(buf, buf + sizeof buf, v);
-  out.append(buf, r.ptr);
+  return std::to_chars(w, w + kNumberRoom, v).ptr;
 }
 
-void JsonKey(std::string& out, const char* key) {
-  out += '"';
-  out += key;
-  out += "\":";
+void JsonKey(JsonSink& sink, std::string_view key) {
+  char* w = sink.Room(key.size() + 3);
+  *w++ = '"';
+  w = Put(w, key);
+  sink.Commit(Put(w, "\":"));
 }
 
-void JsonLine(std::string& out, const LineEntry& entry) {
-  out += '{';
-  JsonKey(out, "document");
-  JsonString(out, entry.Ref->Number);
-  out += ',';
-  JsonKey(out, "documentId");
-  out += std::to_string(entry.Ref->ID);
-  out += ',';
-  JsonKey(out, "documentType");
-  out += std::to_string(entry.Ref->Type);
-  out += ',';
-  JsonKey(out, "documentDate");
-  JsonNumber(out, entry.Ref->Date);
-  out += ',';
-  JsonKey(out, "difference");
-  JsonNumber(out, entry.Difference);
-  out += ',';
-  JsonKey(out, "matched");
-  out += entry.Matched ? '1' : '0';
+void JsonLine(JsonSink& sink, const LineEntry& entry) {
+  const DocumentRef& ref = *entry.Ref;
+  char* w = sink.Room(BodyRoom(ref.Number.size()) + 160);
+  w = Put(w, "{\"document\":\"");
+  w = JsonStringBody(w, ref.Number);
+  w = Put(w, "\",\"documentId\":");
+  w = std::to_chars(w, w + kNumberRoom, ref.ID).ptr;
+  w = Put(w, ",\"documentType\":");
+  w = std::to_chars(w, w + kNumberRoom, ref.Type).ptr;
+  w = Put(w, ",\"documentDate\":");
+  w = JsonNumber(w, ref.Date);
+  w = Put(w, ",\"difference\":");
+  w = JsonNumber(w, entry.Difference);
+  w = Put(w, ",\"matched\":");
+  *w++ = entry.Matched ? '1' : '0';
+  sink.Commit(w);
   // The position's own fields, under the names it publishes, in their order.
   // Read only: the views' lines stay shared, their quantities lie beside them.
   // Each field's ',"name":' (and the opening quote of a text) is made once.
@@ -205,26 +266,36 @@ void JsonLine(std::string& out, const LineEntry& entry) {
     return p;
   }();
   const LineView line = entry.Line.Shared();
+  std::string_view texts[PackedLine::kTexts];
+  line.Texts(texts);
+  texts[0] = entry.Line.Quantity();  // Stueck, the first text
   const auto props = LineProperties();
+  size_t t = 0;  // the next text field
   for (size_t i = 0; i < props.size(); ++i) {
-    out += prefixes[i];
+    const std::string& prefix = prefixes[i];
     const auto field = static_cast<LineField>(i);
     switch (props[i].type) {
-      case PropType::Text:
-        JsonStringBody(out, field == LineField::Stueck ? entry.Line.Quantity() : line.Text(field));
-        out += '"';
+      case PropType::Text: {
+        const std::string_view text = texts[t++];
+        w = Put(sink.Room(prefix.size() + BodyRoom(text.size()) + 1), prefix);
+        w = JsonStringBody(w, text);
+        *w++ = '"';
         break;
+      }
       case PropType::Boolean:
-        out += (field == LineField::DM ? line.DM() : line.Isnetto()) ? "true" : "false";
+        w = Put(sink.Room(prefix.size() + 5), prefix);
+        w = Put(w, (field == LineField::DM ? line.DM() : line.Isnetto()) ? "true" : "false");
         break;
       case PropType::Integer:
-        out += std::to_string(line.Row());
+        w = Put(sink.Room(prefix.size() + kNumberRoom), prefix);
+        w = std::to_chars(w, w + kNumberRoom, line.Row()).ptr;
         break;
       default:
-        out += "null";
+        w = Put(Put(sink.Room(prefix.size() + 4), prefix), "null");
     }
+    sink.Commit(w);
   }
-  out += '}';
+  sink.Put("}");
 }
 
 }  // namespace
@@ -268,53 +339,45 @@ std::string ReportText(TSuperStack& stack) {
 
 void WriteReportJson(TSuperStack& stack, const std::string& systemUid, std::ostream& stream) {
   // Written in pieces: the report of a large run is many megabytes, never needed whole.
-  constexpr size_t kPiece = 1 << 16;
-  std::string out;
-  out.reserve(kPiece + 4096);
-  auto flush = [&out, &stream](bool always) {
-    if (!always && out.size() < kPiece) return;
-    stream.write(out.data(), static_cast<std::streamsize>(out.size()));
-    out.clear();
-  };
-  out += '{';
+  JsonSink out(stream);
+  out.Put("{");
   JsonKey(out, "caption");
   JsonString(out, stack.CaptionText());
-  out += ',';
+  out.Put(",");
   JsonKey(out, "error");
   JsonString(out, stack.ErrorText());
-  out += ',';
+  out.Put(",");
   JsonKey(out, "systemUid");
   JsonString(out, systemUid);
-  out += ',';
+  out.Put(",");
   JsonKey(out, "sections");
-  out += '[';
+  out.Put("[");
   if (stack.ErrorText().empty()) {
     for (int s = 0; s < static_cast<int>(kGridSections.size()); ++s) {
       const TGridSection& section = kGridSections[static_cast<size_t>(s)];
       const TLineStorage& storage = SectionStorage(stack, s);
-      if (s > 0) out += ',';
-      out += '{';
+      if (s > 0) out.Put(",");
+      out.Put("{");
       JsonKey(out, "name");
       JsonString(out, section.Info);
-      out += ',';
+      out.Put(",");
       JsonKey(out, "storage");
       JsonString(out, section.StorageName);
-      out += ',';
+      out.Put(",");
       JsonKey(out, "total");
-      JsonNumber(out, SectionTotal(storage));
-      out += ',';
+      out.Commit(JsonNumber(out.Room(kNumberRoom), SectionTotal(storage)));
+      out.Put(",");
       JsonKey(out, "lines");
-      out += '[';
+      out.Put("[");
       for (int i = 0; i < storage.Count(); ++i) {
-        if (i > 0) out += ',';
+        if (i > 0) out.Put(",");
         JsonLine(out, storage.Entry(i));
-        flush(false);
       }
-      out += "]}";
+      out.Put("]}");
     }
   }
-  out += "]}\n";
-  flush(true);
+  out.Put("]}\n");
+  out.Flush();
 }
 
 std::string ReportJson(TSuperStack& stack, const std::string& systemUid) {

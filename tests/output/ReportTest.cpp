@@ -165,10 +165,12 @@ TEST(ReportJson, EveryFieldOfALineUnderItsOwnName) {
 }
 
 // Numbers are written as the shortest text that reads back as the same double, whole
-// ones too (which turn to an exponent from 100000 on).
+// ones and eighths too (which turn to an exponent from 100000 on).
 TEST(ReportJson, NumbersInTheirShortestForm) {
   TSuperStack stack;
-  const double values[] = {0, -0.0, 3, 99999, -99999, 100000, -100000, 1.25, 1e-7};
+  const double values[] = {0,        -0.0,    3,    99999, -99999,    100000,
+                           -100000,  45323.5, -0.5, 0.125, 99999.875, -99999.875,
+                           100000.5, 1.25,    1e-7, 0.1,   2.0 / 3};
   for (double v : values)
     stack.Missing().Add(Ref("N", 1, 2), Line("K", "1", "1", "x")).Difference = v;
   const std::string json = ReportJson(stack, "");
