@@ -118,7 +118,7 @@ class JsonSink {
   }
 
  private:
-  static constexpr size_t kPiece = 1 << 16;
+  static constexpr size_t kPiece = 1 << 20;  // large writes cost the system less
   void Make(size_t n) {
     Flush();
     if (buffer_.size() < n) buffer_.resize(n);  // one piece larger than a piece
