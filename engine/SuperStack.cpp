@@ -1,7 +1,6 @@
 #include "engine/SuperStack.h"
 
 #include <algorithm>
-#include <atomic>
 #include <climits>
 #include <condition_variable>
 #include <deque>
