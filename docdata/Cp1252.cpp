@@ -1,6 +1,5 @@
 #include "docdata/Cp1252.h"
 
-#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstring>

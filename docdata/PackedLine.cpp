@@ -1,6 +1,5 @@
 #include "docdata/PackedLine.h"
 
-#include <algorithm>
 #include <cstring>
 #include <mutex>
 #include <new>

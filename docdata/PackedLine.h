@@ -91,39 +91,15 @@ class PackedLine {
 
   // Text field `index` (0-20, the fields without DM, Isnetto and Row, in order).
   std::string_view Text(int index) const {
-    const char* ends = Ends();
-    uint32_t begin = 0, end = 0;
-    const char* text;
-    if (flags_ & kWide) {
-      if (index > 0) std::memcpy(&begin, ends + 4 * (index - 1), 4);
-      std::memcpy(&end, ends + 4 * index, 4);
-      text = ends + 4 * kTexts;
-    } else {
-      uint16_t b16 = 0, e16;
-      if (index > 0) std::memcpy(&b16, ends + 2 * (index - 1), 2);
-      std::memcpy(&e16, ends + 2 * index, 2);
-      begin = b16;
-      end = e16;
-      text = ends + 2 * kTexts;
-    }
-    return std::string_view(text + begin, end - begin);
+    const uint32_t begin = index > 0 ? End(index - 1) : 0;
+    return std::string_view(TextStart() + begin, End(index) - begin);
   }
   // All text fields at once, in order.
   void Texts(std::string_view (&out)[kTexts]) const {
-    const char* ends = Ends();
-    const bool wide = (flags_ & kWide) != 0;
-    const char* text = ends + (wide ? 4 : 2) * kTexts;
     uint32_t begin = 0;
     for (int i = 0; i < kTexts; ++i) {
-      uint32_t end;
-      if (wide) {
-        std::memcpy(&end, ends + 4 * i, 4);
-      } else {
-        uint16_t e16;
-        std::memcpy(&e16, ends + 2 * i, 2);
-        end = e16;
-      }
-      out[i] = std::string_view(text + begin, end - begin);
+      const uint32_t end = End(i);
+      out[i] = std::string_view(TextStart() + begin, end - begin);
       begin = end;
     }
   }
@@ -138,6 +114,19 @@ class PackedLine {
   PackedLine() = default;
   static constexpr uint8_t kDM = 1, kIsnetto = 2, kWide = 4;
   const char* Ends() const { return reinterpret_cast<const char*>(this + 1); }
+  bool Wide() const { return (flags_ & kWide) != 0; }
+  // Where text `index` ends, counted from the first text.
+  uint32_t End(int index) const {
+    if (Wide()) {
+      uint32_t end;
+      std::memcpy(&end, Ends() + 4 * index, 4);
+      return end;
+    }
+    uint16_t end;
+    std::memcpy(&end, Ends() + 2 * index, 2);
+    return end;
+  }
+  const char* TextStart() const { return Ends() + (Wide() ? 4 : 2) * kTexts; }
 
   int32_t row_ = 0;
   uint8_t flags_ = 0;

@@ -129,16 +129,6 @@ std::string TField::AsString() const {
   return v->Text;
 }
 
-std::string_view TField::AsStringView(std::string& scratch) const {
-  const TFieldValue* v = Current();
-  if (v != nullptr && !v->Null &&
-      (owner_->kinds_[index_] == TValueKind::Text ||
-       owner_->kinds_[index_] == TValueKind::WideText))
-    return v->Text;
-  scratch = AsString();
-  return scratch;
-}
-
 std::string TField::TakeString() {
   const TFieldValue* v = Current();
   if (v != nullptr && !v->Null &&

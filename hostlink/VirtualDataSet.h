@@ -98,9 +98,6 @@ class TField {
   // Text as stored (large objects as their raw bytes), numbers as decimal text with the
   // process-wide decimal separator, Booleans "True"/"False"; empty when null.
   std::string AsString() const;
-  // The same without a copy where the value is stored as text: a view of it, valid until
-  // the set changes; any other value is made in `scratch`, which the view then shows.
-  std::string_view AsStringView(std::string& scratch) const;
   // AsString, but a text value is moved out of the record: it reads as empty afterwards.
   // For a reader that is the only one to need the value, and needs it long.
   std::string TakeString();

@@ -97,7 +97,6 @@ std::string Line(const std::array<std::string, cCount>& cells,
 class JsonSink {
  public:
   explicit JsonSink(std::ostream& stream) : stream_(stream), buffer_(kPiece) {}
-  ~JsonSink() = default;
   JsonSink(const JsonSink&) = delete;
   JsonSink& operator=(const JsonSink&) = delete;
 

@@ -20,20 +20,13 @@ class ReusePool {
  public:
   explicit ReusePool(std::size_t keep) : keep_(keep) {}
 
-  // The most recently returned object that `fits` accepts (it is taken out), or null.
-  template <class Fits>
-  std::unique_ptr<T> Take(Fits&& fits) {
-    std::lock_guard<std::mutex> lock(lock_);
-    for (std::size_t i = idle_.size(); i-- > 0;) {
-      if (!fits(*idle_[i])) continue;
-      std::unique_ptr<T> item = std::move(idle_[i]);
-      idle_.erase(idle_.begin() + static_cast<std::ptrdiff_t>(i));
-      return item;
-    }
-    return nullptr;
-  }
+  // The most recently returned object (taken out), or null.
   std::unique_ptr<T> Take() {
-    return Take([](const T&) { return true; });
+    std::lock_guard<std::mutex> lock(lock_);
+    if (idle_.empty()) return nullptr;
+    std::unique_ptr<T> item = std::move(idle_.back());
+    idle_.pop_back();
+    return item;
   }
 
   void Give(std::unique_ptr<T> item) {
