@@ -8,6 +8,22 @@
 
 namespace dz::test {
 
+namespace {
+
+// Tests set the temporary folder variable while other threads may read the environment (the
+// Qt test watchdog does so at the start of every test function). Adding a variable that is
+// not there can move the whole environment array under such a reader; replacing the value
+// of one that is there cannot. So the variable is given its own default before main runs,
+// which names the same folder.
+[[maybe_unused]] const bool kTempFolderVariableExists = [] {
+  std::string value;
+  if (ReadEnvironmentValue(TempFolderVariable(), value)) return true;
+  const std::string folder = TempPath();
+  return !folder.empty() && SetEnvironmentValue(TempFolderVariable(), folder);
+}();
+
+}  // namespace
+
 ScopedTempFolder::ScopedTempFolder() {
   hadOld_ = ReadEnvironmentValue(TempFolderVariable(), oldValue_);
   SetEnvironmentValue(TempFolderVariable(), dir_.path());
