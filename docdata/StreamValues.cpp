@@ -281,13 +281,17 @@ void TValueWriter::WriteString(std::string_view text) {
 }
 
 void TValueWriter::WriteUtf8String(std::string_view text) {
-  // Converted straight into the output: one pass to size it, one to write it.
-  const size_t size = Cp1252ToUtf8Size(text);
+  // Converted straight into the output, with room for the longest form (three bytes per
+  // byte); the length goes in front once it is known.
   WriteValueType(ValueType::Utf8String);
-  WriteInt32(static_cast<int32_t>(size));
+  const size_t lengthAt = out_.size();
+  WriteInt32(0);
   const size_t at = out_.size();
+  out_.resize(at + 3 * text.size());
+  const size_t size =
+      static_cast<size_t>(Cp1252ToUtf8Into(text, out_.data() + at) - (out_.data() + at));
   out_.resize(at + size);
-  Cp1252ToUtf8Into(text, out_.data() + at);
+  for (size_t i = 0; i < 4; ++i) out_[lengthAt + i] = static_cast<char>((size >> (8 * i)) & 0xFF);
 }
 
 void TValueWriter::WriteWideString(std::string_view text) {

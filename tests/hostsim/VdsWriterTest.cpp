@@ -72,6 +72,30 @@ TEST(VdsWriter, IntegersTakeTheShortestTag) {
                               0, 0x80, 0,    0,    8, 4, 0xFF, 0x7F, 0xFF, 0xFF, 0, 0}));
 }
 
+// A kept statement runs again with what the table holds now, holds no transaction open in
+// between, and gives way to a query of another text.
+TEST(VdsWriter, AKeptQueryRunsAgainOnTheTableAsItIsNow) {
+  Db db;
+  db.Exec("CREATE TABLE t(n INTEGER); INSERT INTO t VALUES(1);");
+  PreparedQuery kept;
+  test::TempDir dir;
+  std::string answer, first, second;
+  ASSERT_TRUE(RunQueryToVds(db.get(), "SELECT n FROM t", dir.file("r"), answer, &kept));
+  ASSERT_TRUE(ReadWholeFile(dir.file("r"), first));
+  sqlite3_stmt* const statement = kept.statement;
+  ASSERT_NE(statement, nullptr);
+  EXPECT_FALSE(sqlite3_stmt_busy(statement));
+  db.Exec("INSERT INTO t VALUES(2)");
+  ASSERT_TRUE(RunQueryToVds(db.get(), "SELECT n FROM t", dir.file("r"), answer, &kept));
+  ASSERT_TRUE(ReadWholeFile(dir.file("r"), second));
+  EXPECT_EQ(kept.statement, statement);
+  EXPECT_EQ(second, first.substr(0, first.size() - 1) + B({1, 2, 0, 8, 2, 2, 0, 0}));
+  EXPECT_FALSE(RunQueryToVds(db.get(), "SELECT x FROM t", dir.file("r"), answer, &kept));
+  EXPECT_EQ(kept.statement, statement);
+  ASSERT_TRUE(RunQueryToVds(db.get(), "SELECT n + 1 FROM t", dir.file("r"), answer, &kept));
+  EXPECT_EQ(kept.sql, "SELECT n + 1 FROM t");
+}
+
 TEST(VdsWriter, TableQueryGivesFieldListAndRecordFile) {
   Db db;
   db.Exec(

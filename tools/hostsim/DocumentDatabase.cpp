@@ -72,6 +72,7 @@ bool DocumentDatabase::Open(const std::string& folder, bool create, std::string*
 }
 
 void DocumentDatabase::Close() {
+  lastQuery_.Finalize();
   if (db_) sqlite3_close(db_);
   db_ = nullptr;
 }
@@ -157,7 +158,7 @@ std::string DocumentQueries::Answer(const std::string& request) {
     if (!db->Open(folder_, false, &error))
       return "Datenbank nicht verf\xFCgbar: " + Utf8ToCp1252(error);
   }
-  std::string answer = AnswerQueryRequest(db->Handle(), request);
+  std::string answer = AnswerQueryRequest(db->Handle(), request, &db->LastQuery());
   kept_.Give(std::move(db));
   return answer;
 }

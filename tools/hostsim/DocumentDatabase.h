@@ -12,6 +12,7 @@
 #include <string>
 
 #include "tools/hostsim/ReusePool.h"
+#include "tools/hostsim/VdsWriter.h"
 
 struct sqlite3;
 
@@ -55,11 +56,14 @@ class DocumentDatabase {
   bool Commit(std::string* error) { return Execute("COMMIT", error); }
 
   sqlite3* Handle() const { return db_; }
+  // The query this connection ran last, for running it again (see RunQueryToVds).
+  PreparedQuery& LastQuery() { return lastQuery_; }
 
   static std::string FileOf(const std::string& folder);
 
  private:
   sqlite3* db_ = nullptr;
+  PreparedQuery lastQuery_;
 };
 
 // Writes "SYS.UID" in the folder, the text's bytes as they are.

@@ -261,22 +261,49 @@ void WriteVdsRecordFile(const VdsResult& r, std::string& buffer) {
   buffer = out.Take();
 }
 
-bool RunQueryToVds(sqlite3* db, std::string_view sql, const std::string& path,
-                   std::string& answer) {
+void PreparedQuery::Finalize() {
+  sqlite3_finalize(statement);
+  statement = nullptr;
+  sql.clear();
+}
+
+bool RunQueryToVds(sqlite3* db, std::string_view sql, const std::string& path, std::string& answer,
+                   PreparedQuery* kept) {
   RemoveFile(path);  // success is told by the file's existence alone
-  const std::string utf8 = Cp1252ToUtf8(sql);
+  std::string utf8 = Cp1252ToUtf8(sql);
   sqlite3_stmt* st = nullptr;
-  const char* tail = nullptr;
-  if (sqlite3_prepare_v2(db, utf8.c_str(), static_cast<int>(utf8.size()), &st, &tail) !=
-      SQLITE_OK) {
-    answer = Utf8ToCp1252(sqlite3_errmsg(db));
-    sqlite3_finalize(st);
-    return false;
+  if (kept && kept->statement && kept->sql == utf8) {
+    std::swap(st, kept->statement);
+  } else {
+    const char* tail = nullptr;
+    if (sqlite3_prepare_v2(db, utf8.c_str(), static_cast<int>(utf8.size()), &st, &tail) !=
+        SQLITE_OK) {
+      answer = Utf8ToCp1252(sqlite3_errmsg(db));
+      sqlite3_finalize(st);
+      return false;
+    }
   }
   if (st == nullptr) {
     answer = "Die Abfrage ist leer";
     return false;
   }
+  // Stepped to its end or not, the statement is reset (so that it holds no read
+  // transaction open) and kept, or finalized.
+  struct Done {
+    sqlite3_stmt* st;
+    PreparedQuery* kept;
+    std::string& sql;
+    ~Done() {
+      if (!kept) {
+        sqlite3_finalize(st);
+        return;
+      }
+      sqlite3_reset(st);
+      kept->Finalize();
+      kept->statement = st;
+      kept->sql = std::move(sql);
+    }
+  } done{st, kept, utf8};
   // The buffers of a query stay for the next one.
   std::unique_ptr<VdsBuffers> buffers = gBuffers.Take();
   if (!buffers) buffers = std::make_unique<VdsBuffers>();
@@ -291,7 +318,6 @@ bool RunQueryToVds(sqlite3* db, std::string_view sql, const std::string& path,
   std::string& file = buffers->file;
   std::string error;
   bool ok = CollectResult(st, result, error);
-  sqlite3_finalize(st);
   if (!ok) {
     answer = error;
     return false;
@@ -306,7 +332,7 @@ bool RunQueryToVds(sqlite3* db, std::string_view sql, const std::string& path,
   return true;
 }
 
-std::string AnswerQueryRequest(sqlite3* db, std::string_view request) {
+std::string AnswerQueryRequest(sqlite3* db, std::string_view request, PreparedQuery* kept) {
   std::vector<std::string_view> parts;
   size_t start = 0;
   for (;;) {
@@ -319,7 +345,7 @@ std::string AnswerQueryRequest(sqlite3* db, std::string_view request) {
   if (parts[2] != "vds") return "Unbekanntes Ergebnisformat: " + std::string(parts[2]);
   if (parts[3].empty()) return "Keine Ergebnisdatei angegeben";
   std::string answer;
-  RunQueryToVds(db, parts[1], std::string(parts[3]), answer);
+  RunQueryToVds(db, parts[1], std::string(parts[3]), answer, kept);
   return answer;
 }
 

@@ -71,12 +71,29 @@ std::string VdsFieldList(const std::vector<VdsColumn>& columns);
 // The whole record file, written into `out` (emptied first; its room is reused).
 void WriteVdsRecordFile(const VdsResult& result, std::string& out);
 
+// The statement a connection ran last, kept prepared for the same text. Finalize it before
+// its connection closes.
+struct PreparedQuery {
+  PreparedQuery() = default;
+  ~PreparedQuery() { Finalize(); }
+  PreparedQuery(const PreparedQuery&) = delete;
+  PreparedQuery& operator=(const PreparedQuery&) = delete;
+  void Finalize();
+
+  std::string sql;  // as SQLite got it (UTF-8)
+  sqlite3_stmt* statement = nullptr;
+};
+
 // Runs the SQL (8-bit text) and writes the record file to `path`. On success `answer` is
-// the field list; on failure it is the error message and no file exists at `path`.
-bool RunQueryToVds(sqlite3* db, std::string_view sql, const std::string& path, std::string& answer);
+// the field list; on failure it is the error message and no file exists at `path`. With
+// `kept`, a statement of the same text is run again rather than prepared anew, and the
+// one run is kept there.
+bool RunQueryToVds(sqlite3* db, std::string_view sql, const std::string& path, std::string& answer,
+                   PreparedQuery* kept = nullptr);
 
 // The whole "ANYQUERY" request: database folder, SQL, format name and result file path
 // joined by character 8. Returns the answer text (field list or error message).
-std::string AnswerQueryRequest(sqlite3* db, std::string_view request);
+std::string AnswerQueryRequest(sqlite3* db, std::string_view request,
+                               PreparedQuery* kept = nullptr);
 
 }  // namespace dz
