@@ -33,6 +33,14 @@ int PeakChild(const std::string& file, dz::NativeHandle fd) {
   return 0;
 }
 
+// Every round writes a new file: truncating the last round's would time how the system
+// gets rid of it (on Linux it may still be writing it back), which has nothing to do with
+// the round.
+void RemovePrevious(const std::string& file) {
+  std::error_code ec;
+  std::filesystem::remove(file, ec);
+}
+
 // Peak memory of a report run in a fresh process; 0 where it cannot be told.
 size_t PeakOfAReportRun(const char* self, const std::string& file) {
   dz::Pipe result;
@@ -66,6 +74,7 @@ int main(int argc, char** argv) {
   size_t reportBytes = 0;
   for (int r = 0; r < kRounds; ++r) {
     std::ostringstream err;
+    RemovePrevious(file);
     const double t0 = bench::Now();
     const int status = Report(file, err);
     run = std::min(run, bench::Now() - t0);
@@ -81,6 +90,7 @@ int main(int argc, char** argv) {
   const std::string bytes(reportBytes, 'x');
   double floor = 1e9;
   for (int r = 0; r < kRounds; ++r) {
+    RemovePrevious(file);
     const double t0 = bench::Now();
     sample.ReadAndInflate();
     {
