@@ -1,5 +1,6 @@
 #include "output/Report.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <chrono>
@@ -96,7 +97,9 @@ std::string Line(const std::array<std::string, cCount>& cells,
 // checked byte by byte: the report of a large run is many megabytes.
 class JsonSink {
  public:
-  explicit JsonSink(std::ostream& stream) : stream_(stream), buffer_(kPiece) {}
+  explicit JsonSink(std::ostream& stream) : stream_(&stream), buffer_(kPiece) {}
+  // Into memory instead: each full piece is added to `pieces`.
+  explicit JsonSink(std::vector<std::vector<char>>& pieces) : pieces_(&pieces), buffer_(kPiece) {}
   JsonSink(const JsonSink&) = delete;
   JsonSink& operator=(const JsonSink&) = delete;
 
@@ -112,7 +115,13 @@ class JsonSink {
     Commit(w + text.size());
   }
   void Flush() {
-    stream_.write(buffer_.data(), static_cast<std::streamsize>(used_));
+    if (pieces_) {
+      buffer_.resize(used_);
+      if (used_ > 0) pieces_->push_back(std::move(buffer_));
+      buffer_.clear();  // the next piece is made when needed
+    } else {
+      stream_->write(buffer_.data(), static_cast<std::streamsize>(used_));
+    }
     used_ = 0;
   }
 
@@ -120,10 +129,11 @@ class JsonSink {
   static constexpr size_t kPiece = 1 << 20;  // large writes cost the system less
   void Make(size_t n) {
     Flush();
-    if (buffer_.size() < n) buffer_.resize(n);  // one piece larger than a piece
+    if (buffer_.size() < std::max(n, kPiece)) buffer_.resize(std::max(n, kPiece));
   }
 
-  std::ostream& stream_;
+  std::ostream* stream_ = nullptr;
+  std::vector<std::vector<char>>* pieces_ = nullptr;
   std::vector<char> buffer_;
   size_t used_ = 0;
 };
@@ -336,6 +346,35 @@ std::string ReportText(TSuperStack& stack) {
   return out;
 }
 
+namespace {
+
+// Section `s` of the report, with the comma before it unless it is the first. Reads the
+// stack only.
+void JsonSection(JsonSink& out, TSuperStack& stack, int s) {
+  const TGridSection& section = kGridSections[static_cast<size_t>(s)];
+  const TLineStorage& storage = SectionStorage(stack, s);
+  if (s > 0) out.Put(",");
+  out.Put("{");
+  JsonKey(out, "name");
+  JsonString(out, section.Info);
+  out.Put(",");
+  JsonKey(out, "storage");
+  JsonString(out, section.StorageName);
+  out.Put(",");
+  JsonKey(out, "total");
+  out.Commit(JsonNumber(out.Room(kNumberRoom), SectionTotal(storage)));
+  out.Put(",");
+  JsonKey(out, "lines");
+  out.Put("[");
+  for (int i = 0; i < storage.Count(); ++i) {
+    if (i > 0) out.Put(",");
+    JsonLine(out, storage.Entry(i));
+  }
+  out.Put("]}");
+}
+
+}  // namespace
+
 void WriteReportJson(TSuperStack& stack, const std::string& systemUid, std::ostream& stream) {
   // Written in pieces: the report of a large run is many megabytes, never needed whole.
   JsonSink out(stream);
@@ -352,27 +391,40 @@ void WriteReportJson(TSuperStack& stack, const std::string& systemUid, std::ostr
   JsonKey(out, "sections");
   out.Put("[");
   if (stack.ErrorText().empty()) {
-    for (int s = 0; s < static_cast<int>(kGridSections.size()); ++s) {
-      const TGridSection& section = kGridSections[static_cast<size_t>(s)];
-      const TLineStorage& storage = SectionStorage(stack, s);
-      if (s > 0) out.Put(",");
-      out.Put("{");
-      JsonKey(out, "name");
-      JsonString(out, section.Info);
-      out.Put(",");
-      JsonKey(out, "storage");
-      JsonString(out, section.StorageName);
-      out.Put(",");
-      JsonKey(out, "total");
-      out.Commit(JsonNumber(out.Room(kNumberRoom), SectionTotal(storage)));
-      out.Put(",");
-      JsonKey(out, "lines");
-      out.Put("[");
-      for (int i = 0; i < storage.Count(); ++i) {
-        if (i > 0) out.Put(",");
-        JsonLine(out, storage.Entry(i));
+    // The last section (the largest, about 40% of the text) is rendered into memory on a
+    // second thread meanwhile, and written after the others.
+    constexpr int kLater = 3;
+    const int sections = static_cast<int>(kGridSections.size());
+    std::vector<std::vector<char>> later;
+    std::exception_ptr laterFailure;
+    std::thread helper;
+    try {
+      helper = std::thread([&stack, &later, &laterFailure] {
+        try {
+          JsonSink sink(later);
+          for (int s = kLater; s < static_cast<int>(kGridSections.size()); ++s)
+            JsonSection(sink, stack, s);
+          sink.Flush();
+        } catch (...) {
+          laterFailure = std::current_exception();
+        }
+      });
+    } catch (const std::system_error&) {
+      // No second thread: this one renders them all.
+    }
+    struct Join {
+      std::thread& t;
+      ~Join() {
+        if (t.joinable()) t.join();
       }
-      out.Put("]}");
+    } join{helper};
+    for (int s = 0; s < (helper.joinable() ? kLater : sections); ++s) JsonSection(out, stack, s);
+    if (helper.joinable()) {
+      helper.join();
+      if (laterFailure) std::rethrow_exception(laterFailure);
+      out.Flush();
+      for (const std::vector<char>& piece : later)
+        stream.write(piece.data(), static_cast<std::streamsize>(piece.size()));
     }
   }
   out.Put("]}\n");
