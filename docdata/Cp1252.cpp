@@ -1,5 +1,6 @@
 #include "docdata/Cp1252.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstring>
@@ -95,6 +96,9 @@ const Utf8Forms& Forms() {
 struct DecodeTables {
   char byte[0x10000];
   unsigned char fast[256] = {};  // 1 where the fast path may decide
+  // By a character's first two bytes (the first in the low half): the byte of a one-byte
+  // character, or of a whole two-byte one the fast path may decide; -1 for the rest.
+  int16_t pair[0x10000];
   DecodeTables() {
     std::memset(byte, '?', sizeof byte);
     for (int b = 0; b < 0x100; ++b) {
@@ -104,6 +108,14 @@ struct DecodeTables {
     }
     for (int c = 0; c < 0x80; ++c) fast[c] = 1;
     for (int c = 0xC2; c < 0xF0; ++c) fast[c] = c != 0xE0;
+    for (int w = 0; w < 0x10000; ++w) {
+      const int c = w & 0xFF, b1 = w >> 8;
+      pair[w] = -1;
+      if (c < 0x80)
+        pair[w] = static_cast<int16_t>(c);
+      else if (fast[c] && c < 0xE0 && (b1 & 0xC0) == 0x80)
+        pair[w] = static_cast<unsigned char>(byte[((c & 0x1F) << 6) | (b1 & 0x3F)]);
+    }
   }
 };
 
@@ -196,52 +208,95 @@ std::string Cp1252ToUtf8(std::string_view text) {
   return out;
 }
 
-char* Utf8ToCp1252Into(std::string_view text, char* out) {
-  const DecodeTables& t = Decoding();
-  const char* p = text.data();
-  char* o = out;
-  size_t i = 0;
-  const size_t n = text.size();
-  // Four bytes at a time hold any sequence of one to three bytes: the code point of each
-  // possible length is computed and the one the leading byte asks for taken, without a
-  // branch on the length (in binary data it changes at random). The rest, and whatever
-  // the fast path leaves undecided, goes the careful way.
-  while (n - i >= 8) {
-    if (AsciiWord(p + i)) {
-      std::memcpy(o, p + i, 8);
-      o += 8;
-      i += 8;
-      continue;
-    }
-    for (int k = 0; k < 4; ++k) {
-      uint32_t w;
-      std::memcpy(&w, p + i, 4);
-      const uint32_t c = w & 0xFF, b1 = (w >> 8) & 0xFF, b2 = (w >> 16) & 0xFF;
-      // The length from the leading byte by arithmetic: it is on the path from one
-      // character to the next, where a table lookup would add its latency.
-      const uint32_t len = 1 + (c >= 0xC0) + (c >= 0xE0);
-      const uint32_t cp[4] = {0, c, ((c & 0x1F) << 6) | (b1 & 0x3F),
-                              ((c & 0x0F) << 12) | ((b1 & 0x3F) << 6) | (b2 & 0x3F)};
-      // Whether the sequence is whole, looked up rather than tested length by length: a
-      // branch per length would be guessed wrong half the time. Bit (len, tail1, tail2)
-      // of the mask: one byte always, two with a continuation byte, three with two.
-      const uint32_t tail1 = (b1 & 0xC0) == 0x80, tail2 = (b2 & 0xC0) == 0x80;
-      if ((((0x8CF0u >> (len << 2 | tail1 << 1 | tail2)) & t.fast[c]) & 1) == 0) {
-        size_t taken = 1;
-        *o++ = DecodeOne(text, i, taken);
-        i += taken;
-        if (n - i < 4) break;
-        continue;
-      }
-      *o++ = t.byte[cp[len]];
-      i += len;
-      if (n - i < 4) break;
-    }
+namespace {
+
+// Eight ASCII bytes or one character of `text` at `i`; needs eight bytes left. One- and
+// two-byte characters (most of them, in binary data too) are looked up by their first
+// two bytes; whole three-byte ones the fast path may decide are worked out; the rest goes
+// the careful way.
+inline void DecodeStep(const DecodeTables& t, std::string_view text, size_t& i, char*& o) {
+  const char* p = text.data() + i;
+  if (AsciiWord(p)) {
+    std::memcpy(o, p, 8);
+    o += 8;
+    i += 8;
+    return;
   }
+  uint32_t w;
+  std::memcpy(&w, p, 4);
+  const uint32_t c = w & 0xFF;
+  const int one = t.pair[w & 0xFFFF];
+  if (one >= 0) {
+    *o++ = static_cast<char>(one);
+    // The length from the leading byte by arithmetic: it is on the path from one
+    // character to the next, where the lookup would add its latency.
+    i += 1 + (c >= 0xC0);
+  } else if ((w & 0xC0C0F0) == 0x8080E0 && t.fast[c]) {
+    *o++ = t.byte[((c & 0x0F) << 12) | ((w >> 2) & 0xFC0) | ((w >> 16) & 0x3F)];
+    i += 3;
+  } else {
+    size_t taken = 1;
+    *o++ = DecodeOne(text, i, taken);
+    i += taken;
+  }
+}
+
+// `text` from `i` to its end.
+char* DecodeRest(const DecodeTables& t, std::string_view text, size_t i, char* o) {
+  const size_t n = text.size();
+  while (n - i >= 8) DecodeStep(t, text, i, o);
   while (i < n) {
     size_t taken = 1;
     *o++ = DecodeOne(text, i, taken);
     i += taken;
+  }
+  return o;
+}
+
+}  // namespace
+
+char* Utf8ToCp1252Into(std::string_view text, char* out) {
+  const DecodeTables& t = Decoding();
+  // Each step waits for the one before it to know where the next character starts, so a
+  // longer text is decoded as four stretches side by side. A stretch begins at a byte that
+  // is no continuation byte: reading the text from its start reaches every such byte (a
+  // character takes continuation bytes only, a bad byte just itself), so the stretches
+  // give exactly what the whole text gives. Each writes no more than it reads, at the
+  // place of its own bytes; the pieces are closed up afterwards. (The four are spelt out:
+  // kept in an array, their cursors would go through memory at every step.)
+  constexpr size_t kShortest = 64;
+  if (text.size() < 4 * kShortest) return DecodeRest(t, text, 0, out);
+  size_t begin[5] = {0, 0, 0, 0, text.size()};
+  for (size_t s = 1; s < 4; ++s) {
+    size_t at = std::max(begin[s - 1], text.size() / 4 * s);
+    while (at < text.size() && (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80) ++at;
+    begin[s] = at;
+  }
+  std::string_view part[4];
+  for (size_t s = 0; s < 4; ++s) part[s] = text.substr(begin[s], begin[s + 1] - begin[s]);
+  const std::string_view a = part[0], b = part[1], c = part[2], d = part[3];
+  size_t ia = 0, ib = 0, ic = 0, id = 0;
+  char *oa = out, *ob = out + begin[1], *oc = out + begin[2], *od = out + begin[3];
+  for (;;) {
+    // A step takes at most eight bytes: this many rounds need no check.
+    const size_t rounds =
+        std::min(std::min(a.size() - ia, b.size() - ib), std::min(c.size() - ic, d.size() - id)) /
+        8;
+    if (rounds == 0) break;
+    for (size_t r = 0; r < rounds; ++r) {
+      DecodeStep(t, a, ia, oa);
+      DecodeStep(t, b, ib, ob);
+      DecodeStep(t, c, ic, oc);
+      DecodeStep(t, d, id, od);
+    }
+  }
+  const char* const end[4] = {DecodeRest(t, a, ia, oa), DecodeRest(t, b, ib, ob),
+                              DecodeRest(t, c, ic, oc), DecodeRest(t, d, id, od)};
+  char* o = out;
+  for (size_t s = 0; s < 4; ++s) {
+    const size_t size = static_cast<size_t>(end[s] - (out + begin[s]));
+    if (s > 0) std::memmove(o, out + begin[s], size);
+    o += size;
   }
   return o;
 }
