@@ -92,35 +92,78 @@ std::string Line(const std::array<std::string, cCount>& cells,
 
 // ---- JSON ----
 
-// Where the JSON goes: a buffer written through a cursor and handed to the stream in
-// pieces. Room is made before each piece of a known largest size, so that nothing is
-// checked byte by byte: the report of a large run is many megabytes.
+// Pieces of JSON made on one thread and written by another, in their order.
+class JsonPieces {
+ public:
+  void Add(std::unique_ptr<char[]> data, size_t size) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      pieces_.push_back({std::move(data), size});
+    }
+    ready_.notify_one();
+  }
+  // No more pieces.
+  void Close() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      closed_ = true;
+    }
+    ready_.notify_one();
+  }
+  // Writes each piece as soon as it is there, until the last.
+  void WriteAll(std::ostream& stream) {
+    for (;;) {
+      std::vector<Piece> ready;
+      {
+        std::unique_lock<std::mutex> lock(mutex_);
+        ready_.wait(lock, [this] { return closed_ || !pieces_.empty(); });
+        if (pieces_.empty()) return;
+        ready.swap(pieces_);
+      }
+      for (const Piece& piece : ready)
+        stream.write(piece.data.get(), static_cast<std::streamsize>(piece.size));
+    }
+  }
+
+ private:
+  struct Piece {
+    std::unique_ptr<char[]> data;
+    size_t size;
+  };
+  std::mutex mutex_;
+  std::condition_variable ready_;
+  std::vector<Piece> pieces_;
+  bool closed_ = false;
+};
+
+// Where the JSON goes: a buffer written through a cursor and handed on in pieces, to a
+// stream or to another thread. Room is made before each piece of a known largest size, so
+// that nothing is checked byte by byte: the report of a large run is many megabytes.
 class JsonSink {
  public:
-  explicit JsonSink(std::ostream& stream) : stream_(&stream), buffer_(kPiece) {}
-  // Into memory instead: each full piece is added to `pieces`.
-  explicit JsonSink(std::vector<std::vector<char>>& pieces) : pieces_(&pieces), buffer_(kPiece) {}
+  explicit JsonSink(std::ostream& stream) : stream_(&stream) {}
+  explicit JsonSink(JsonPieces& pieces) : pieces_(&pieces) {}
   JsonSink(const JsonSink&) = delete;
   JsonSink& operator=(const JsonSink&) = delete;
 
   // A cursor with room for `n` bytes; Commit the end of what was written there.
   char* Room(size_t n) {
-    if (buffer_.size() - used_ < n) Make(n);
-    return buffer_.data() + used_;
+    if (capacity_ - used_ < n) Make(n);
+    return buffer_.get() + used_;
   }
-  void Commit(char* end) { used_ = static_cast<size_t>(end - buffer_.data()); }
+  void Commit(char* end) { used_ = static_cast<size_t>(end - buffer_.get()); }
   void Put(std::string_view text) {
     char* w = Room(text.size());
     std::memcpy(w, text.data(), text.size());
     Commit(w + text.size());
   }
   void Flush() {
+    if (used_ == 0) return;
     if (pieces_) {
-      buffer_.resize(used_);
-      if (used_ > 0) pieces_->push_back(std::move(buffer_));
-      buffer_.clear();  // the next piece is made when needed
+      pieces_->Add(std::move(buffer_), used_);
+      capacity_ = 0;  // the next piece is made when needed
     } else {
-      stream_->write(buffer_.data(), static_cast<std::streamsize>(used_));
+      stream_->write(buffer_.get(), static_cast<std::streamsize>(used_));
     }
     used_ = 0;
   }
@@ -129,13 +172,15 @@ class JsonSink {
   static constexpr size_t kPiece = 1 << 20;  // large writes cost the system less
   void Make(size_t n) {
     Flush();
-    if (buffer_.size() < std::max(n, kPiece)) buffer_.resize(std::max(n, kPiece));
+    if (capacity_ >= n) return;
+    capacity_ = std::max(n, kPiece);
+    buffer_ = std::make_unique_for_overwrite<char[]>(capacity_);
   }
 
   std::ostream* stream_ = nullptr;
-  std::vector<std::vector<char>>* pieces_ = nullptr;
-  std::vector<char> buffer_;
-  size_t used_ = 0;
+  JsonPieces* pieces_ = nullptr;
+  std::unique_ptr<char[]> buffer_;
+  size_t capacity_ = 0, used_ = 0;
 };
 
 // The most a text of `n` bytes takes written as a JSON string body ("\u00XX" each).
@@ -391,11 +436,11 @@ void WriteReportJson(TSuperStack& stack, const std::string& systemUid, std::ostr
   JsonKey(out, "sections");
   out.Put("[");
   if (stack.ErrorText().empty()) {
-    // The last section (the largest, about 40% of the text) is rendered into memory on a
-    // second thread meanwhile, and written after the others.
-    constexpr int kLater = 3;
+    // The last two sections (about 60% of the text) are rendered on a second thread
+    // meanwhile; their pieces are written as they come once the first two are out.
+    constexpr int kLater = 2;
     const int sections = static_cast<int>(kGridSections.size());
-    std::vector<std::vector<char>> later;
+    JsonPieces later;
     std::exception_ptr laterFailure;
     std::thread helper;
     try {
@@ -408,6 +453,7 @@ void WriteReportJson(TSuperStack& stack, const std::string& systemUid, std::ostr
         } catch (...) {
           laterFailure = std::current_exception();
         }
+        later.Close();
       });
     } catch (const std::system_error&) {
       // No second thread: this one renders them all.
@@ -420,11 +466,10 @@ void WriteReportJson(TSuperStack& stack, const std::string& systemUid, std::ostr
     } join{helper};
     for (int s = 0; s < (helper.joinable() ? kLater : sections); ++s) JsonSection(out, stack, s);
     if (helper.joinable()) {
+      out.Flush();
+      later.WriteAll(stream);
       helper.join();
       if (laterFailure) std::rethrow_exception(laterFailure);
-      out.Flush();
-      for (const std::vector<char>& piece : later)
-        stream.write(piece.data(), static_cast<std::streamsize>(piece.size()));
     }
   }
   out.Put("]}\n");
