@@ -185,6 +185,33 @@ TEST(ReportJson, NumbersInTheirShortestForm) {
   }
 }
 
+// Sections of more than a piece of text (1 MiB), rendered on two threads: every line once,
+// in order, in its own section.
+TEST(ReportJson, LargeSectionsWholeAndInOrder) {
+  TSuperStack stack;
+  TLineStorage* storages[] = {&stack.Missing(), &stack.Source(), &stack.Merged(),
+                              &stack.Invoiced()};
+  const std::string padding(400, 'x');
+  constexpr int kLines = 3000;
+  for (int s = 0; s < 4; ++s)
+    for (int i = 0; i < kLines; ++i)
+      storages[s]->Add(Ref("N", 1, 2),
+                       Line("K", "1", "1", std::to_string(s * kLines + i) + padding));
+  const std::string json = ReportJson(stack, "");
+  ASSERT_GT(json.size(), size_t{4} << 20);
+  TFastJSON tree;
+  tree.Parse(Utf8ToCp1252(json));
+  TJsonArray& sections = tree.Member("sections").AsArray();
+  ASSERT_EQ(sections.Count(), 4u);
+  for (int s = 0; s < 4; ++s) {
+    TJsonArray& lines = sections.Item(s).AsObject().Member("lines").AsArray();
+    ASSERT_EQ(lines.Count(), size_t{kLines});
+    for (int i = 0; i < kLines; ++i)
+      ASSERT_EQ(lines.Item(i).AsObject().Member("Bezeichnung1").AsString(),
+                std::to_string(s * kLines + i) + padding);
+  }
+}
+
 TEST(ReportText, ATableInGridLayout) {
   ScopedNumberFormat german;
   TSuperStack stack;
