@@ -148,7 +148,7 @@ class JsonSink {
 
   // A cursor with room for `n` bytes; Commit the end of what was written there.
   char* Room(size_t n) {
-    if (capacity_ - used_ < n) Make(n);
+    if (capacity_ - used_ < n || !buffer_) Make(n);
     return buffer_.get() + used_;
   }
   void Commit(char* end) { used_ = static_cast<size_t>(end - buffer_.get()); }
@@ -172,7 +172,7 @@ class JsonSink {
   static constexpr size_t kPiece = 1 << 20;  // large writes cost the system less
   void Make(size_t n) {
     Flush();
-    if (capacity_ >= n) return;
+    if (buffer_ && capacity_ >= n) return;
     capacity_ = std::max(n, kPiece);
     buffer_ = std::make_unique_for_overwrite<char[]>(capacity_);
   }
