@@ -22,6 +22,7 @@
 #include "hostlink/VirtualDataSet.h"
 #include "platform/FileRead.h"
 #include "platform/Platform.h"
+#include "platform/SideTask.h"
 
 namespace dz {
 
@@ -362,28 +363,9 @@ void TSuperStack::StoreDocuments(StoredDocuments& stored, const std::vector<int3
     }
     target.Sort();
   };
-  std::exception_ptr sourceFailure;
-  auto source = [&] {
-    try {
-      store(FSource, true);
-    } catch (...) {
-      sourceFailure = std::current_exception();
-    }
-  };
-  std::thread sorter;
-  try {
-    sorter = std::thread(source);
-  } catch (const std::system_error&) {
-    source();  // no second thread: one after the other
-  }
-  try {
-    store(FInvoiced, false);
-  } catch (...) {
-    if (sorter.joinable()) sorter.join();
-    throw;
-  }
-  if (sorter.joinable()) sorter.join();
-  if (sourceFailure) std::rethrow_exception(sourceFailure);
+  SideTask source([&] { store(FSource, true); });
+  store(FInvoiced, false);
+  source.Wait();
 }
 
 void TSuperStack::DecodeStoredDocument(StoredDocument& doc, ColumnCache& cache) {

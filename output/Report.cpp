@@ -21,6 +21,7 @@
 #include "hostlink/HostCommands.h"
 #include "hostlink/IPCClient.h"
 #include "output/GridSections.h"
+#include "platform/SideTask.h"
 
 namespace dz {
 
@@ -436,41 +437,24 @@ void WriteReportJson(TSuperStack& stack, const std::string& systemUid, std::ostr
   JsonKey(out, "sections");
   out.Put("[");
   if (stack.ErrorText().empty()) {
-    // The last two sections (about 60% of the text) are rendered on a second thread
-    // meanwhile; their pieces are written as they come once the first two are out.
+    // The last two sections (about 60% of the text) are rendered beside the first two;
+    // their pieces are written as they come once the first two are out.
     constexpr int kLater = 2;
-    const int sections = static_cast<int>(kGridSections.size());
     JsonPieces later;
-    std::exception_ptr laterFailure;
-    std::thread helper;
-    try {
-      helper = std::thread([&stack, &later, &laterFailure] {
-        try {
-          JsonSink sink(later);
-          for (int s = kLater; s < static_cast<int>(kGridSections.size()); ++s)
-            JsonSection(sink, stack, s);
-          sink.Flush();
-        } catch (...) {
-          laterFailure = std::current_exception();
-        }
-        later.Close();
-      });
-    } catch (const std::system_error&) {
-      // No second thread: this one renders them all.
-    }
-    struct Join {
-      std::thread& t;
-      ~Join() {
-        if (t.joinable()) t.join();
-      }
-    } join{helper};
-    for (int s = 0; s < (helper.joinable() ? kLater : sections); ++s) JsonSection(out, stack, s);
-    if (helper.joinable()) {
-      out.Flush();
-      later.WriteAll(stream);
-      helper.join();
-      if (laterFailure) std::rethrow_exception(laterFailure);
-    }
+    SideTask rest([&stack, &later] {
+      struct Close {
+        JsonPieces& pieces;
+        ~Close() { pieces.Close(); }
+      } close{later};
+      JsonSink sink(later);
+      for (int s = kLater; s < static_cast<int>(kGridSections.size()); ++s)
+        JsonSection(sink, stack, s);
+      sink.Flush();
+    });
+    for (int s = 0; s < kLater; ++s) JsonSection(out, stack, s);
+    out.Flush();
+    later.WriteAll(stream);
+    rest.Wait();
   }
   out.Put("]}\n");
   out.Flush();
