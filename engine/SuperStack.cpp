@@ -318,6 +318,7 @@ void TSuperStack::Execute(std::string& documentFile) {
     return;  // no single reference document: nothing to reconcile, and no failure
 
   StoreDocuments(stored, *reference);
+  if (FOnInvoicedComplete) FOnInvoicedComplete();
   ComputeViews(FSource, FInvoiced, FMerged, FMissing);
 }
 

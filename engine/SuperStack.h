@@ -16,6 +16,7 @@
 
 #include <cstdint>
 #include <exception>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -54,6 +55,13 @@ class TSuperStack {
   // early end for want of exactly one reference document is no failure).
   void Run(bool rethrow);
 
+  // Called by the runs on their thread once Invoiced holds all its entries, before the
+  // views are made from them: from then on until the run ends, the run only reads
+  // Invoiced, so another thread may read it too. A failure it raises fails the run.
+  void SetOnInvoicedComplete(std::function<void()> handler) {
+    FOnInvoicedComplete = std::move(handler);
+  }
+
   TLineStorage& Source() { return FSource; }
   TLineStorage& Invoiced() { return FInvoiced; }
   TLineStorage& Merged() { return FMerged; }
@@ -86,6 +94,7 @@ class TSuperStack {
   TLineStorage FMissing;   // what Source holds and the invoices do not (yet)
   std::string FErrorText;
   std::string FCaptionText;
+  std::function<void()> FOnInvoicedComplete;
 };
 
 // The process-wide system identifier: the whole content of "SYS.UID" in the host's

@@ -421,7 +421,45 @@ void JsonSection(JsonSink& out, TSuperStack& stack, int s) {
 
 }  // namespace
 
-void WriteReportJson(TSuperStack& stack, const std::string& systemUid, std::ostream& stream) {
+namespace {
+
+constexpr int kInvoicedSection = 3;  // the last one, "Alle"
+
+// Renders `sections` of the report (in order) into `pieces`, closing them when done or
+// failed.
+void RenderSections(JsonPieces& pieces, TSuperStack& stack, int first, int last) {
+  struct Close {
+    JsonPieces& pieces;
+    ~Close() { pieces.Close(); }
+  } close{pieces};
+  JsonSink sink(pieces);
+  for (int s = first; s <= last; ++s) JsonSection(sink, stack, s);
+  sink.Flush();
+}
+
+// The section of the invoiced positions, rendered beside the run from the moment they are
+// complete: the run then still computes the views, which only read them.
+class InvoicedAhead {
+ public:
+  explicit InvoicedAhead(TSuperStack& stack) : stack_(stack) {}
+  void Start() {
+    task_ = std::make_unique<SideTask>(
+        [this] { RenderSections(pieces_, stack_, kInvoicedSection, kInvoicedSection); });
+  }
+  bool Started() const { return task_ != nullptr; }
+  void WriteAll(std::ostream& stream) {
+    pieces_.WriteAll(stream);
+    task_->Wait();
+  }
+
+ private:
+  TSuperStack& stack_;
+  JsonPieces pieces_;
+  std::unique_ptr<SideTask> task_;  // last: it reads the others
+};
+
+void WriteReportJson(TSuperStack& stack, const std::string& systemUid, std::ostream& stream,
+                     InvoicedAhead* ahead) {
   // Written in pieces: the report of a large run is many megabytes, never needed whole.
   JsonSink out(stream);
   out.Put("{");
@@ -437,27 +475,30 @@ void WriteReportJson(TSuperStack& stack, const std::string& systemUid, std::ostr
   JsonKey(out, "sections");
   out.Put("[");
   if (stack.ErrorText().empty()) {
-    // The last two sections (about 60% of the text) are rendered beside the first two;
-    // their pieces are written as they come once the first two are out.
-    constexpr int kLater = 2;
+    // The later sections are rendered beside the first ones and written as they come once
+    // the first ones are out: the last two (about 60% of the text), or, when the last one
+    // was rendered while the run went on, the two before it.
+    const bool invoicedAhead = ahead && ahead->Started();
+    const int firstLater = invoicedAhead ? 1 : 2;
+    const int lastLater = invoicedAhead ? kInvoicedSection - 1 : kInvoicedSection;
     JsonPieces later;
-    SideTask rest([&stack, &later] {
-      struct Close {
-        JsonPieces& pieces;
-        ~Close() { pieces.Close(); }
-      } close{later};
-      JsonSink sink(later);
-      for (int s = kLater; s < static_cast<int>(kGridSections.size()); ++s)
-        JsonSection(sink, stack, s);
-      sink.Flush();
+    SideTask rest([&stack, &later, firstLater, lastLater] {
+      RenderSections(later, stack, firstLater, lastLater);
     });
-    for (int s = 0; s < kLater; ++s) JsonSection(out, stack, s);
+    for (int s = 0; s < firstLater; ++s) JsonSection(out, stack, s);
     out.Flush();
     later.WriteAll(stream);
     rest.Wait();
+    if (invoicedAhead) ahead->WriteAll(stream);
   }
   out.Put("]}\n");
   out.Flush();
+}
+
+}  // namespace
+
+void WriteReportJson(TSuperStack& stack, const std::string& systemUid, std::ostream& stream) {
+  WriteReportJson(stack, systemUid, stream, nullptr);
 }
 
 std::string ReportJson(TSuperStack& stack, const std::string& systemUid) {
@@ -579,6 +620,8 @@ int ReportMain(const std::vector<std::string>& args, std::ostream& out, std::ost
 
   if (replyTimeoutMs > 0) SetDefaultReplyTimeout(static_cast<int>(replyTimeoutMs));
   TSuperStack stack;
+  InvoicedAhead ahead(stack);  // after the stack: it reads the stack until it goes
+  if (json) stack.SetOnInvoicedComplete([&ahead] { ahead.Start(); });
   {
     // Each host call may wait a minute per attempt; a script waits for the whole run at
     // most this long.
@@ -594,7 +637,7 @@ int ReportMain(const std::vector<std::string>& args, std::ostream& out, std::ost
     stack.Run(false);
   }
   if (json)
-    WriteReportJson(stack, SystemUID(), out);
+    WriteReportJson(stack, SystemUID(), out, &ahead);
   else
     out << ReportText(stack);
   out.flush();

@@ -162,6 +162,12 @@ TEST_F(RunReport, TheSampleShowsWhatIsNotInvoicedYet) {
                 Folder() + PathDelim);
   EXPECT_EQ(r.Text("error"), "");
   EXPECT_EQ(r.Text("systemUid"), "MV-7F3A-2291-0C44");
+  {
+    // Rendered in part while the run still goes on, it is the report of the finished run.
+    TSuperStack again;
+    again.Run(false);
+    EXPECT_EQ(ReportJson(again, SystemUID()), r.out);
+  }
   ASSERT_EQ(r.Sections().Count(), 4u);
   const char* names[][2] = {{"Fehlend", "Missing"},
                             {"Quelle", "Source"},
