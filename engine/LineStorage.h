@@ -50,6 +50,15 @@ class LineHandle {
   // The fields as they may be shared with other entries: Stueck there need not be this
   // entry's quantity. Requires a line.
   LineView Shared() const { return own_ ? LineView(*own_) : LineView(*packed_); }
+  // Asks for the packed line to be brought into the cache: walks over many entries read
+  // their lines in an order of their own, one cache miss after the other otherwise.
+  void Prefetch() const {
+#if defined(__GNUC__)
+    const char* p = reinterpret_cast<const char*>(packed_);
+    if (!p) return;
+    for (int line = 0; line < 4; ++line) __builtin_prefetch(p + 64 * line);
+#endif
+  }
   // This entry's quantity text. Requires a line.
   std::string_view Quantity() const {
     return own_ ? std::string_view(own_->Stueck) : QuantityText();

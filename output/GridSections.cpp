@@ -32,8 +32,11 @@ std::string QuantityCellText(const LineEntry& entry) {
 
 long double SectionTotal(const TLineStorage& storage) {
   long double total = 0;
-  for (int i = 0; i < storage.Count(); ++i)
+  constexpr int kAhead = 8;
+  for (int i = 0; i < storage.Count(); ++i) {
+    if (i + kAhead < storage.Count()) storage.Entry(i + kAhead).Line.Prefetch();
     total += N(storage.Entry(i).Line.Shared().SummeBetrag());
+  }
   return total;
 }
 

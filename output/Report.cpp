@@ -2,11 +2,14 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
+#include <cassert>
 #include <charconv>
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
 #include <cstring>
+#include <deque>
 #include <exception>
 #include <memory>
 #include <mutex>
@@ -93,13 +96,43 @@ std::string Line(const std::array<std::string, cCount>& cells,
 
 // ---- JSON ----
 
+// Buffers of the standard size that were written out and may be filled again: a report
+// is many megabytes, and memory that was used once costs less than new memory.
+class SpareBuffers {
+ public:
+  static constexpr size_t kSize = 1 << 20;  // large writes cost the system less
+  std::unique_ptr<char[]> Take() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (!spare_.empty()) {
+        std::unique_ptr<char[]> b = std::move(spare_.back());
+        spare_.pop_back();
+        return b;
+      }
+    }
+    return std::make_unique_for_overwrite<char[]>(kSize);
+  }
+  void Give(std::unique_ptr<char[]> buffer) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    spare_.push_back(std::move(buffer));
+  }
+
+ private:
+  std::mutex mutex_;
+  std::vector<std::unique_ptr<char[]>> spare_;
+};
+
 // Pieces of JSON made on one thread and written by another, in their order.
 class JsonPieces {
  public:
-  void Add(std::unique_ptr<char[]> data, size_t size) {
+  // With `spares`, written buffers of the standard size go back there.
+  explicit JsonPieces(SpareBuffers* spares = nullptr) : spares_(spares) {}
+  SpareBuffers* Spares() const { return spares_; }
+
+  void Add(std::unique_ptr<char[]> data, size_t capacity, size_t size) {
     {
       std::lock_guard<std::mutex> lock(mutex_);
-      pieces_.push_back({std::move(data), size});
+      pieces_.push_back({std::move(data), capacity, size});
     }
     ready_.notify_one();
   }
@@ -121,16 +154,19 @@ class JsonPieces {
         if (pieces_.empty()) return;
         ready.swap(pieces_);
       }
-      for (const Piece& piece : ready)
+      for (Piece& piece : ready) {
         stream.write(piece.data.get(), static_cast<std::streamsize>(piece.size));
+        if (spares_ && piece.capacity == SpareBuffers::kSize) spares_->Give(std::move(piece.data));
+      }
     }
   }
 
  private:
   struct Piece {
     std::unique_ptr<char[]> data;
-    size_t size;
+    size_t capacity, size;
   };
+  SpareBuffers* spares_;
   std::mutex mutex_;
   std::condition_variable ready_;
   std::vector<Piece> pieces_;
@@ -161,7 +197,7 @@ class JsonSink {
   void Flush() {
     if (used_ == 0) return;
     if (pieces_) {
-      pieces_->Add(std::move(buffer_), used_);
+      pieces_->Add(std::move(buffer_), capacity_, used_);
       capacity_ = 0;  // the next piece is made when needed
     } else {
       stream_->write(buffer_.get(), static_cast<std::streamsize>(used_));
@@ -170,12 +206,14 @@ class JsonSink {
   }
 
  private:
-  static constexpr size_t kPiece = 1 << 20;  // large writes cost the system less
   void Make(size_t n) {
     Flush();
     if (buffer_ && capacity_ >= n) return;
-    capacity_ = std::max(n, kPiece);
-    buffer_ = std::make_unique_for_overwrite<char[]>(capacity_);
+    capacity_ = std::max(n, SpareBuffers::kSize);
+    SpareBuffers* spares = pieces_ ? pieces_->Spares() : nullptr;
+    buffer_ = spares && capacity_ == SpareBuffers::kSize
+                  ? spares->Take()
+                  : std::make_unique_for_overwrite<char[]>(capacity_);
   }
 
   std::ostream* stream_ = nullptr;
@@ -312,45 +350,61 @@ void JsonLine(JsonSink& sink, const LineEntry& entry) {
   sink.Commit(w);
   // The position's own fields, under the names it publishes, in their order.
   // Read only: the views' lines stay shared, their quantities lie beside them.
-  // Each field's ',"name":' (and the opening quote of a text) is made once.
-  static const std::vector<std::string> prefixes = [] {
-    std::vector<std::string> p;
-    for (const PropInfo& prop : LineProperties())
-      p.push_back(",\"" + std::string(prop.name) +
-                  "\":" + (prop.type == PropType::Text ? "\"" : ""));
+  // Each field's ',"name":' (and the opening quote of a text) is made once, in a slot of
+  // fixed size that is copied whole: the cursor then moves on by its length only.
+  static constexpr size_t kSlot = 32;
+  struct Prefix {
+    char text[kSlot];
+    size_t size;
+    PropType type;
+  };
+  static const std::vector<Prefix> prefixes = [] {
+    std::vector<Prefix> p;
+    for (const PropInfo& prop : LineProperties()) {
+      const std::string text =
+          ",\"" + std::string(prop.name) + "\":" + (prop.type == PropType::Text ? "\"" : "");
+      assert(text.size() <= kSlot);  // the names are short
+      Prefix& slot = p.emplace_back();
+      std::memset(slot.text, 0, kSlot);
+      std::memcpy(slot.text, text.data(), std::min(text.size(), kSlot));
+      slot.size = text.size();
+      slot.type = prop.type;
+    }
     return p;
   }();
   const LineView line = entry.Line.Shared();
   std::string_view texts[PackedLine::kTexts];
   line.Texts(texts);
   texts[0] = entry.Line.Quantity();  // Stueck, the first text
-  const auto props = LineProperties();
+  // Room for the whole rest of the line at once: every field's slot and value (at most a
+  // number), every text at its longest, the closing quotes and brace.
+  size_t room = prefixes.size() * (kSlot + kNumberRoom) + 1;
+  for (const std::string_view text : texts) room += BodyRoom(text.size()) + 1;
+  w = sink.Room(room);
   size_t t = 0;  // the next text field
-  for (size_t i = 0; i < props.size(); ++i) {
-    const std::string& prefix = prefixes[i];
-    const auto field = static_cast<LineField>(i);
-    switch (props[i].type) {
-      case PropType::Text: {
-        const std::string_view text = texts[t++];
-        w = Put(sink.Room(prefix.size() + BodyRoom(text.size()) + 1), prefix);
-        w = JsonStringBody(w, text);
+  for (size_t i = 0; i < prefixes.size(); ++i) {
+    const Prefix& prefix = prefixes[i];
+    std::memcpy(w, prefix.text, kSlot);
+    w += prefix.size;
+    switch (prefix.type) {
+      case PropType::Text:
+        w = JsonStringBody(w, texts[t++]);
         *w++ = '"';
         break;
-      }
       case PropType::Boolean:
-        w = Put(sink.Room(prefix.size() + 5), prefix);
-        w = Put(w, (field == LineField::DM ? line.DM() : line.Isnetto()) ? "true" : "false");
+        w = Put(w, (static_cast<LineField>(i) == LineField::DM ? line.DM() : line.Isnetto())
+                       ? "true"
+                       : "false");
         break;
       case PropType::Integer:
-        w = Put(sink.Room(prefix.size() + kNumberRoom), prefix);
         w = std::to_chars(w, w + kNumberRoom, line.Row()).ptr;
         break;
       default:
-        w = Put(Put(sink.Room(prefix.size() + 4), prefix), "null");
+        w = Put(w, "null");
     }
-    sink.Commit(w);
   }
-  sink.Put("}");
+  *w++ = '}';
+  sink.Commit(w);
 }
 
 }  // namespace
@@ -394,29 +448,36 @@ std::string ReportText(TSuperStack& stack) {
 
 namespace {
 
-// Section `s` of the report, with the comma before it unless it is the first. Reads the
-// stack only.
-void JsonSection(JsonSink& out, TSuperStack& stack, int s) {
+// Lines [from, to) of section `s` of the report: with `from` 0 headed by the section's
+// opening (and the comma before it unless it is the first section), with `to` at the end
+// closed. Reads the stack only.
+void JsonSectionPart(JsonSink& out, TSuperStack& stack, int s, int from, int to) {
   const TGridSection& section = kGridSections[static_cast<size_t>(s)];
   const TLineStorage& storage = SectionStorage(stack, s);
-  if (s > 0) out.Put(",");
-  out.Put("{");
-  JsonKey(out, "name");
-  JsonString(out, section.Info);
-  out.Put(",");
-  JsonKey(out, "storage");
-  JsonString(out, section.StorageName);
-  out.Put(",");
-  JsonKey(out, "total");
-  out.Commit(JsonNumber(out.Room(kNumberRoom), SectionTotal(storage)));
-  out.Put(",");
-  JsonKey(out, "lines");
-  out.Put("[");
-  for (int i = 0; i < storage.Count(); ++i) {
+  if (from == 0) {
+    if (s > 0) out.Put(",");
+    out.Put("{");
+    JsonKey(out, "name");
+    JsonString(out, section.Info);
+    out.Put(",");
+    JsonKey(out, "storage");
+    JsonString(out, section.StorageName);
+    out.Put(",");
+    JsonKey(out, "total");
+    out.Commit(JsonNumber(out.Room(kNumberRoom), SectionTotal(storage)));
+    out.Put(",");
+    JsonKey(out, "lines");
+    out.Put("[");
+  }
+  for (int i = from; i < to; ++i) {
     if (i > 0) out.Put(",");
     JsonLine(out, storage.Entry(i));
   }
-  out.Put("]}");
+  if (to == storage.Count()) out.Put("]}");
+}
+
+void JsonSection(JsonSink& out, TSuperStack& stack, int s) {
+  JsonSectionPart(out, stack, s, 0, SectionStorage(stack, s).Count());
 }
 
 }  // namespace
@@ -475,20 +536,59 @@ void WriteReportJson(TSuperStack& stack, const std::string& systemUid, std::ostr
   JsonKey(out, "sections");
   out.Put("[");
   if (stack.ErrorText().empty()) {
-    // The later sections are rendered beside the first ones and written as they come once
-    // the first ones are out: the last two (about 60% of the text), or, when the last one
-    // was rendered while the run went on, the two before it.
+    // The sections are cut into parts that this thread and a second one render, each
+    // taking the next part not taken yet; this thread writes them in their order, and
+    // renders while the part it is to write next is still being rendered by the other.
+    // The last section may have been rendered while the run went on.
     const bool invoicedAhead = ahead && ahead->Started();
-    const int firstLater = invoicedAhead ? 1 : 2;
-    const int lastLater = invoicedAhead ? kInvoicedSection - 1 : kInvoicedSection;
-    JsonPieces later;
-    SideTask rest([&stack, &later, firstLater, lastLater] {
-      RenderSections(later, stack, firstLater, lastLater);
+    const int sections = invoicedAhead ? kInvoicedSection : kInvoicedSection + 1;
+    constexpr int kPartLines = 1000;
+    SpareBuffers spares;
+    struct Part {
+      Part(int s, int f, int t, SpareBuffers* spares)
+          : section(s), from(f), to(t), pieces(spares) {}
+      int section, from, to;
+      JsonPieces pieces;
+    };
+    std::deque<Part> parts;  // they stay in place
+    for (int sec = 0; sec < sections; ++sec) {
+      const int count = SectionStorage(stack, sec).Count();
+      for (int from = 0; from == 0 || from < count; from += kPartLines)
+        parts.emplace_back(sec, from, std::min(count, from + kPartLines), &spares);
+    }
+    std::atomic<size_t> next{0};
+    auto renderNext = [&parts, &next, &stack] {
+      const size_t k = next++;
+      if (k >= parts.size()) return false;
+      Part& part = parts[k];
+      struct Close {
+        JsonPieces& pieces;
+        ~Close() { pieces.Close(); }
+      } close{part.pieces};
+      JsonSink sink(part.pieces);
+      JsonSectionPart(sink, stack, part.section, part.from, part.to);
+      sink.Flush();
+      return true;
+    };
+    struct Stop {  // a failure here leaves the other thread nothing more to take
+      std::atomic<size_t>& next;
+      size_t end;
+      ~Stop() { next = end; }
+    };
+    SideTask other([&renderNext] {
+      while (renderNext()) {
+      }
     });
-    for (int s = 0; s < firstLater; ++s) JsonSection(out, stack, s);
-    out.Flush();
-    later.WriteAll(stream);
-    rest.Wait();
+    {
+      Stop stop{next, parts.size()};
+      out.Flush();
+      for (size_t k = 0; k < parts.size(); ++k) {
+        while (next <= k && renderNext()) {
+        }
+        parts[k].pieces.WriteAll(stream);
+      }
+    }
+    other.Wait();
     if (invoicedAhead) ahead->WriteAll(stream);
   }
   out.Put("]}\n");
