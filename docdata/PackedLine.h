@@ -96,12 +96,10 @@ class PackedLine {
   }
   // All text fields at once, in order.
   void Texts(std::string_view (&out)[kTexts]) const {
-    uint32_t begin = 0;
-    for (int i = 0; i < kTexts; ++i) {
-      const uint32_t end = End(i);
-      out[i] = std::string_view(TextStart() + begin, end - begin);
-      begin = end;
-    }
+    if (Wide())
+      TextsOf<uint32_t>(out);
+    else
+      TextsOf<uint16_t>(out);
   }
   bool DM() const { return (flags_ & kDM) != 0; }
   bool Isnetto() const { return (flags_ & kIsnetto) != 0; }
@@ -127,6 +125,18 @@ class PackedLine {
     return end;
   }
   const char* TextStart() const { return Ends() + (Wide() ? 4 : 2) * kTexts; }
+  template <class EndType>
+  void TextsOf(std::string_view (&out)[kTexts]) const {
+    const char* const ends = Ends();
+    const char* const text = ends + sizeof(EndType) * kTexts;
+    uint32_t begin = 0;
+    for (int i = 0; i < kTexts; ++i) {
+      EndType end;
+      std::memcpy(&end, ends + sizeof(EndType) * i, sizeof end);
+      out[i] = std::string_view(text + begin, end - begin);
+      begin = end;
+    }
+  }
 
   int32_t row_ = 0;
   uint8_t flags_ = 0;

@@ -26,6 +26,10 @@
 #include "output/GridSections.h"
 #include "platform/SideTask.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace dz {
 
 namespace {
@@ -227,56 +231,89 @@ constexpr size_t BodyRoom(size_t n) {
   return 6 * n;
 }
 
-// Writes the 8-bit text as the body of a JSON string in UTF-8 at `w`.
-char* JsonStringBody(char* w, std::string_view eightBit) {
-  // What stands for itself: printable ASCII but the quote and the backslash.
-  static const auto plain = [] {
-    std::array<bool, 256> t{};
-    for (int c = 0x20; c < 0x80; ++c) t[c] = c != '"' && c != '\\';
-    return t;
-  }();
+// What stands for itself in a JSON string: printable ASCII but the quote and the backslash.
+constexpr std::array<bool, 256> kPlain = [] {
+  std::array<bool, 256> t{};
+  for (int c = 0x20; c < 0x80; ++c) t[c] = c != '"' && c != '\\';
+  return t;
+}();
+
+// A byte that does not stand for itself, escaped or as UTF-8, at `w`.
+[[gnu::noinline]] char* EscapedByte(char* w, unsigned char c) {
   static const char hex[] = "0123456789abcdef";
-  for (const char ch : eightBit) {
-    const auto c = static_cast<unsigned char>(ch);
-    if (plain[c]) {
+  const char ch = static_cast<char>(c);
+  switch (c) {
+    case '"':
+    case '\\':
+      *w++ = '\\';
       *w++ = ch;
+      break;
+    case '\n':
+      *w++ = '\\';
+      *w++ = 'n';
+      break;
+    case '\r':
+      *w++ = '\\';
+      *w++ = 'r';
+      break;
+    case '\t':
+      *w++ = '\\';
+      *w++ = 't';
+      break;
+    default:
+      if (c < 0x20) {
+        std::memcpy(w, "\\u00", 4);
+        w[4] = hex[c >> 4];
+        w[5] = hex[c & 15];
+        w += 6;
+      } else {
+        const char16_t u = Cp1252ToUnicode(c);  // never a surrogate
+        if (u < 0x800) {
+          *w++ = static_cast<char>(0xC0 | (u >> 6));
+        } else {
+          *w++ = static_cast<char>(0xE0 | (u >> 12));
+          *w++ = static_cast<char>(0x80 | ((u >> 6) & 0x3F));
+        }
+        *w++ = static_cast<char>(0x80 | (u & 0x3F));
+      }
+  }
+  return w;
+}
+
+// Writes the 8-bit text as the body of a JSON string in UTF-8 at `w`, which has room for
+// BodyRoom of its size.
+inline char* JsonStringBody(char* w, std::string_view eightBit) {
+  const char* p = eightBit.data();
+  const char* const end = p + eightBit.size();
+#if defined(__SSE2__)
+  // Sixteen bytes at a time while as many are left: stored as they are, then the cursor
+  // moves on to the first that needs escaping, if any. A byte below 0x20 or from 0x80 on
+  // is below 0x20 as a signed byte.
+  const __m128i space = _mm_set1_epi8(0x20), quote = _mm_set1_epi8('"'),
+                backslash = _mm_set1_epi8('\\');
+  while (end - p >= 16) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(w), v);
+    const __m128i special =
+        _mm_or_si128(_mm_cmplt_epi8(v, space),
+                     _mm_or_si128(_mm_cmpeq_epi8(v, quote), _mm_cmpeq_epi8(v, backslash)));
+    const int mask = _mm_movemask_epi8(special);
+    if (mask == 0) {
+      p += 16;
+      w += 16;
       continue;
     }
-    switch (c) {
-      case '"':
-      case '\\':
-        *w++ = '\\';
-        *w++ = ch;
-        break;
-      case '\n':
-        *w++ = '\\';
-        *w++ = 'n';
-        break;
-      case '\r':
-        *w++ = '\\';
-        *w++ = 'r';
-        break;
-      case '\t':
-        *w++ = '\\';
-        *w++ = 't';
-        break;
-      default:
-        if (c < 0x20) {
-          std::memcpy(w, "\\u00", 4);
-          w[4] = hex[c >> 4];
-          w[5] = hex[c & 15];
-          w += 6;
-        } else {
-          const char16_t u = Cp1252ToUnicode(c);  // never a surrogate
-          if (u < 0x800) {
-            *w++ = static_cast<char>(0xC0 | (u >> 6));
-          } else {
-            *w++ = static_cast<char>(0xE0 | (u >> 12));
-            *w++ = static_cast<char>(0x80 | ((u >> 6) & 0x3F));
-          }
-          *w++ = static_cast<char>(0x80 | (u & 0x3F));
-        }
-    }
+    const int plain = __builtin_ctz(static_cast<unsigned>(mask));
+    p += plain;
+    w = EscapedByte(w + plain, static_cast<unsigned char>(*p++));
+  }
+#endif
+  for (; p < end; ++p) {
+    const auto c = static_cast<unsigned char>(*p);
+    if (kPlain[c])
+      *w++ = static_cast<char>(c);
+    else
+      w = EscapedByte(w, c);
   }
   return w;
 }
@@ -325,6 +362,27 @@ char* JsonNumber(char* w, long double value) {
   return std::to_chars(w, w + kNumberRoom, v).ptr;
 }
 
+// JsonNumber for a value that repeats often (the date of a document, on each of its
+// lines): the last texts are kept by the value's bits, per thread.
+char* RepeatedJsonNumber(char* w, double value) {
+  struct Slot {
+    uint64_t bits = 0;
+    uint8_t size = 0;  // 0: empty
+    char text[kNumberRoom];
+  };
+  constexpr size_t kSlots = 256;
+  thread_local std::array<Slot, kSlots> slots;
+  uint64_t bits;
+  std::memcpy(&bits, &value, sizeof bits);
+  Slot& slot = slots[(bits ^ bits >> 29 ^ bits >> 47) % kSlots];
+  if (slot.size != 0 && slot.bits == bits) return Put(w, std::string_view(slot.text, slot.size));
+  char* const end = JsonNumber(w, value);
+  slot.bits = bits;
+  slot.size = static_cast<uint8_t>(end - w);
+  std::memcpy(slot.text, w, slot.size);
+  return end;
+}
+
 void JsonKey(JsonSink& sink, std::string_view key) {
   char* w = sink.Room(key.size() + 3);
   *w++ = '"';
@@ -342,7 +400,7 @@ void JsonLine(JsonSink& sink, const LineEntry& entry) {
   w = Put(w, ",\"documentType\":");
   w = std::to_chars(w, w + kNumberRoom, ref.Type).ptr;
   w = Put(w, ",\"documentDate\":");
-  w = JsonNumber(w, ref.Date);
+  w = RepeatedJsonNumber(w, ref.Date);
   w = Put(w, ",\"difference\":");
   w = JsonNumber(w, entry.Difference);
   w = Put(w, ",\"matched\":");
@@ -382,15 +440,20 @@ void JsonLine(JsonSink& sink, const LineEntry& entry) {
   for (const std::string_view text : texts) room += BodyRoom(text.size()) + 1;
   w = sink.Room(room);
   size_t t = 0;  // the next text field
-  for (size_t i = 0; i < prefixes.size(); ++i) {
-    const Prefix& prefix = prefixes[i];
+  // Read once: writing through `w` could change any memory, as far as the compiler knows.
+  const Prefix* const fields = prefixes.data();
+  const size_t count = prefixes.size();
+  for (size_t i = 0; i < count; ++i) {
+    const Prefix& prefix = fields[i];
     std::memcpy(w, prefix.text, kSlot);
     w += prefix.size;
     switch (prefix.type) {
-      case PropType::Text:
-        w = JsonStringBody(w, texts[t++]);
+      case PropType::Text: {
+        const std::string_view text = texts[t++];
+        if (!text.empty()) w = JsonStringBody(w, text);
         *w++ = '"';
         break;
+      }
       case PropType::Boolean:
         w = Put(w, (static_cast<LineField>(i) == LineField::DM ? line.DM() : line.Isnetto())
                        ? "true"

@@ -164,6 +164,28 @@ TEST(ReportJson, EveryFieldOfALineUnderItsOwnName) {
   }
 }
 
+// Every byte value, wherever it stands in a longer text, reads back as itself.
+TEST(ReportJson, EveryByteAnywhereInALongText) {
+  TSuperStack stack;
+  const size_t places[] = {0, 7, 15, 16, 17, 31, 39};
+  std::vector<std::string> texts;
+  for (int c = 0; c < 256; ++c)
+    for (size_t at : places) {
+      std::string text(40, 'a');
+      text[at] = static_cast<char>(c);
+      text[39 - at] = static_cast<char>(c);
+      texts.push_back(text);
+      stack.Invoiced().Add(Ref("N", 1, 2), Line("K", "1", "1", text));
+    }
+  TFastJSON tree;
+  tree.Parse(Utf8ToCp1252(ReportJson(stack, "")));
+  TJsonArray& lines =
+      tree.Member("sections").AsArray().Item(3).AsObject().Member("lines").AsArray();
+  ASSERT_EQ(lines.Count(), texts.size());
+  for (size_t i = 0; i < texts.size(); ++i)
+    ASSERT_EQ(lines.Item(i).AsObject().Member("Bezeichnung1").AsString(), texts[i]) << i;
+}
+
 // Numbers are written as the shortest text that reads back as the same double, whole
 // ones and eighths too (which turn to an exponent from 100000 on).
 TEST(ReportJson, NumbersInTheirShortestForm) {
