@@ -364,7 +364,10 @@ void TSuperStack::StoreDocuments(StoredDocuments& stored, const std::vector<int3
     }
     target.Sort();
   };
-  SideTask source([&] { store(FSource, true); });
+  SideTask source([&] {
+    store(FSource, true);
+    if (FOnSourceStored) FOnSourceStored();
+  });
   store(FInvoiced, false);
   source.Wait();
 }

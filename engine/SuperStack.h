@@ -61,6 +61,11 @@ class TSuperStack {
   void SetOnInvoicedComplete(std::function<void()> handler) {
     FOnInvoicedComplete = std::move(handler);
   }
+  // Called by the runs, on the thread that stored them, once the positions of Source are
+  // stored and sorted, maybe while Invoiced is still being filled: from then on until the
+  // run ends, the run only reads Source but for the Matched flags of its entries, which it
+  // sets. A failure it raises fails the run.
+  void SetOnSourceStored(std::function<void()> handler) { FOnSourceStored = std::move(handler); }
 
   TLineStorage& Source() { return FSource; }
   TLineStorage& Invoiced() { return FInvoiced; }
@@ -94,7 +99,7 @@ class TSuperStack {
   TLineStorage FMissing;   // what Source holds and the invoices do not (yet)
   std::string FErrorText;
   std::string FCaptionText;
-  std::function<void()> FOnInvoicedComplete;
+  std::function<void()> FOnInvoicedComplete, FOnSourceStored;
 };
 
 // The process-wide system identifier: the whole content of "SYS.UID" in the host's

@@ -390,7 +390,9 @@ void JsonKey(JsonSink& sink, std::string_view key) {
   sink.Commit(Put(w, "\":"));
 }
 
-void JsonLine(JsonSink& sink, const LineEntry& entry) {
+// With `matchedAt`, the matched flag is left '0' and its place told there, to be set once
+// the run has decided it.
+void JsonLine(JsonSink& sink, const LineEntry& entry, char** matchedAt = nullptr) {
   const DocumentRef& ref = *entry.Ref;
   char* w = sink.Room(BodyRoom(ref.Number.size()) + 160);
   w = Put(w, "{\"document\":\"");
@@ -404,7 +406,12 @@ void JsonLine(JsonSink& sink, const LineEntry& entry) {
   w = Put(w, ",\"difference\":");
   w = JsonNumber(w, entry.Difference);
   w = Put(w, ",\"matched\":");
-  *w++ = entry.Matched ? '1' : '0';
+  if (matchedAt) {
+    *matchedAt = w;
+    *w++ = '0';
+  } else {
+    *w++ = entry.Matched ? '1' : '0';
+  }
   sink.Commit(w);
   // The position's own fields, under the names it publishes, in their order.
   // Read only: the views' lines stay shared, their quantities lie beside them.
@@ -513,8 +520,10 @@ namespace {
 
 // Lines [from, to) of section `s` of the report: with `from` 0 headed by the section's
 // opening (and the comma before it unless it is the first section), with `to` at the end
-// closed. Reads the stack only.
-void JsonSectionPart(JsonSink& out, TSuperStack& stack, int s, int from, int to) {
+// closed. Reads the stack only; with `matchedAt`, not the lines' matched flags, whose
+// places are added there instead.
+void JsonSectionPart(JsonSink& out, TSuperStack& stack, int s, int from, int to,
+                     std::vector<char*>* matchedAt = nullptr) {
   const TGridSection& section = kGridSections[static_cast<size_t>(s)];
   const TLineStorage& storage = SectionStorage(stack, s);
   if (from == 0) {
@@ -534,56 +543,67 @@ void JsonSectionPart(JsonSink& out, TSuperStack& stack, int s, int from, int to)
   }
   for (int i = from; i < to; ++i) {
     if (i > 0) out.Put(",");
-    JsonLine(out, storage.Entry(i));
+    char* at = nullptr;
+    JsonLine(out, storage.Entry(i), matchedAt ? &at : nullptr);
+    if (matchedAt) matchedAt->push_back(at);
   }
   if (to == storage.Count()) out.Put("]}");
-}
-
-void JsonSection(JsonSink& out, TSuperStack& stack, int s) {
-  JsonSectionPart(out, stack, s, 0, SectionStorage(stack, s).Count());
 }
 
 }  // namespace
 
 namespace {
 
-constexpr int kInvoicedSection = 3;  // the last one, "Alle"
+constexpr int kSourceSection = 1, kInvoicedSection = 3;
 
-// Renders `sections` of the report (in order) into `pieces`, closing them when done or
-// failed.
-void RenderSections(JsonPieces& pieces, TSuperStack& stack, int first, int last) {
-  struct Close {
-    JsonPieces& pieces;
-    ~Close() { pieces.Close(); }
-  } close{pieces};
-  JsonSink sink(pieces);
-  for (int s = first; s <= last; ++s) JsonSection(sink, stack, s);
-  sink.Flush();
-}
-
-// The section of the invoiced positions, rendered beside the run from the moment they are
-// complete: the run then still computes the views, which only read them.
-class InvoicedAhead {
+// Sections of the report rendered while the run still goes on, each as soon as what it
+// shows is complete: the source's once they are stored and sorted (the run then only sets
+// their matched flags, which are filled in afterwards), on the thread that stored them;
+// the invoiced positions' once they are complete (the run then only reads them), on a
+// thread of their own.
+class SectionsAhead {
  public:
-  explicit InvoicedAhead(TSuperStack& stack) : stack_(stack) {}
-  void Start() {
-    task_ = std::make_unique<SideTask>(
-        [this] { RenderSections(pieces_, stack_, kInvoicedSection, kInvoicedSection); });
+  explicit SectionsAhead(TSuperStack& stack) : stack_(stack) {}
+  void RenderSource() {
+    started_[kSourceSection] = true;
+    Render(kSourceSection, &matchedAt_);
   }
-  bool Started() const { return task_ != nullptr; }
-  void WriteAll(std::ostream& stream) {
-    pieces_.WriteAll(stream);
-    task_->Wait();
+  void StartInvoiced() {
+    started_[kInvoicedSection] = true;
+    task_ = std::make_unique<SideTask>([this] { Render(kInvoicedSection, nullptr); });
+  }
+  // After the run.
+  bool Started(int s) const { return started_[s]; }
+  void WriteAll(int s, std::ostream& stream) {
+    if (s == kSourceSection) {
+      const TLineStorage& source = stack_.Source();
+      for (size_t i = 0; i < matchedAt_.size(); ++i)
+        if (source.Entry(static_cast<int>(i)).Matched) *matchedAt_[i] = '1';
+    }
+    pieces_[s].WriteAll(stream);
+    if (s == kInvoicedSection) task_->Wait();
   }
 
  private:
+  void Render(int s, std::vector<char*>* matchedAt) {
+    struct Close {
+      JsonPieces& pieces;
+      ~Close() { pieces.Close(); }
+    } close{pieces_[s]};
+    JsonSink sink(pieces_[s]);
+    JsonSectionPart(sink, stack_, s, 0, SectionStorage(stack_, s).Count(), matchedAt);
+    sink.Flush();
+  }
+
   TSuperStack& stack_;
-  JsonPieces pieces_;
+  std::array<JsonPieces, 4> pieces_;
+  std::array<bool, 4> started_{};
+  std::vector<char*> matchedAt_;    // of the source's lines
   std::unique_ptr<SideTask> task_;  // last: it reads the others
 };
 
 void WriteReportJson(TSuperStack& stack, const std::string& systemUid, std::ostream& stream,
-                     InvoicedAhead* ahead) {
+                     SectionsAhead* ahead) {
   // Written in pieces: the report of a large run is many megabytes, never needed whole.
   JsonSink out(stream);
   out.Put("{");
@@ -602,9 +622,8 @@ void WriteReportJson(TSuperStack& stack, const std::string& systemUid, std::ostr
     // The sections are cut into parts that this thread and a second one render, each
     // taking the next part not taken yet; this thread writes them in their order, and
     // renders while the part it is to write next is still being rendered by the other.
-    // The last section may have been rendered while the run went on.
-    const bool invoicedAhead = ahead && ahead->Started();
-    const int sections = invoicedAhead ? kInvoicedSection : kInvoicedSection + 1;
+    // Some sections may have been rendered while the run went on.
+    auto renderedAhead = [ahead](int s) { return ahead && ahead->Started(s); };
     constexpr int kPartLines = 1000;
     SpareBuffers spares;
     struct Part {
@@ -614,7 +633,8 @@ void WriteReportJson(TSuperStack& stack, const std::string& systemUid, std::ostr
       JsonPieces pieces;
     };
     std::deque<Part> parts;  // they stay in place
-    for (int sec = 0; sec < sections; ++sec) {
+    for (int sec = 0; sec < static_cast<int>(kGridSections.size()); ++sec) {
+      if (renderedAhead(sec)) continue;
       const int count = SectionStorage(stack, sec).Count();
       for (int from = 0; from == 0 || from < count; from += kPartLines)
         parts.emplace_back(sec, from, std::min(count, from + kPartLines), &spares);
@@ -645,14 +665,20 @@ void WriteReportJson(TSuperStack& stack, const std::string& systemUid, std::ostr
     {
       Stop stop{next, parts.size()};
       out.Flush();
-      for (size_t k = 0; k < parts.size(); ++k) {
-        while (next <= k && renderNext()) {
+      size_t k = 0;
+      for (int sec = 0; sec < static_cast<int>(kGridSections.size()); ++sec) {
+        if (renderedAhead(sec)) {
+          ahead->WriteAll(sec, stream);
+          continue;
         }
-        parts[k].pieces.WriteAll(stream);
+        for (; k < parts.size() && parts[k].section == sec; ++k) {
+          while (next <= k && renderNext()) {
+          }
+          parts[k].pieces.WriteAll(stream);
+        }
       }
     }
     other.Wait();
-    if (invoicedAhead) ahead->WriteAll(stream);
   }
   out.Put("]}\n");
   out.Flush();
@@ -783,8 +809,11 @@ int ReportMain(const std::vector<std::string>& args, std::ostream& out, std::ost
 
   if (replyTimeoutMs > 0) SetDefaultReplyTimeout(static_cast<int>(replyTimeoutMs));
   TSuperStack stack;
-  InvoicedAhead ahead(stack);  // after the stack: it reads the stack until it goes
-  if (json) stack.SetOnInvoicedComplete([&ahead] { ahead.Start(); });
+  SectionsAhead ahead(stack);  // after the stack: it reads the stack until it goes
+  if (json) {
+    stack.SetOnSourceStored([&ahead] { ahead.RenderSource(); });
+    stack.SetOnInvoicedComplete([&ahead] { ahead.StartInvoiced(); });
+  }
   {
     // Each host call may wait a minute per attempt; a script waits for the whole run at
     // most this long.
