@@ -239,24 +239,28 @@ void TLineStorage::KeepOffsetsExact() {
 }
 
 void TLineStorage::AddKeys(LineView line) {
+  // The keys are made in place behind the texts already there.
+  const unsigned char* lower = LowerTable();
   MatchKeys k;
   const size_t start = keyText_.size();
   const std::string_view number = line.Artikelnummer(), description = line.Bezeichnung1();
+  keyText_.resize(start + number.size() + description.size());
+  char* const text = keyText_.data();
+  char* w = text + start;
+  for (const char c : number) *w++ = static_cast<char>(lower[static_cast<unsigned char>(c)]);
   k.hasNumber = !number.empty();
-  if (k.hasNumber) {
-    LowerCaseInto(numberKey_, number);
-    k.numberHash = KeyHash(numberKey_);
-    keyText_ += numberKey_;
-  }
+  k.numberSize = static_cast<uint32_t>(number.size());
+  if (k.hasNumber) k.numberHash = KeyHash(std::string_view(text + start, number.size()));
   // A probe's description is looked up even when it is empty.
   k.hasDescription = !description.empty();
-  CompactTextInto(descriptionKey_, description);
-  k.descriptionHash = KeyHash(descriptionKey_);
-  keyText_ += descriptionKey_;
+  for (const char c : description)
+    if (c != ' ') *w++ = static_cast<char>(lower[static_cast<unsigned char>(c)]);
+  const size_t end = static_cast<size_t>(w - text);
+  k.descriptionSize = static_cast<uint32_t>(end - start - number.size());
+  k.descriptionHash = KeyHash(std::string_view(text + start + number.size(), k.descriptionSize));
+  keyText_.resize(end);
   KeepOffsetsExact();
   k.at = static_cast<uint32_t>(start);
-  k.numberSize = static_cast<uint32_t>(numberKey_.size() * k.hasNumber);
-  k.descriptionSize = static_cast<uint32_t>(descriptionKey_.size());
   keys_.push_back(k);
 }
 
