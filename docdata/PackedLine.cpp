@@ -1,9 +1,9 @@
 #include "docdata/PackedLine.h"
 
 #include <cstring>
-#include <mutex>
 #include <new>
 
+#include "docdata/BlockPool.h"
 #include "docdata/DataGrid.h"
 #include "docdata/NumberFormat.h"
 #include "docdata/RowConversion.h"
@@ -53,33 +53,18 @@ std::string_view Trimmed(std::string_view text) {
 // Standard pieces of arenas that are gone, for the next ones.
 class PiecePool {
  public:
-  std::unique_ptr<char[]> Take() {
-    {
-      std::lock_guard<std::mutex> lock(lock_);
-      if (!pieces_.empty()) {
-        std::unique_ptr<char[]> piece = std::move(pieces_.back());
-        pieces_.pop_back();
-        return piece;
-      }
-    }
-    return std::unique_ptr<char[]>(new char[LineArena::kPieceSize]);
-  }
+  std::unique_ptr<char[]> Take() { return blocks_.Take(); }
   // Keeps what fits and frees the rest (as the caller's pieces go out of scope).
   void Give(std::vector<std::unique_ptr<char[]>>& pieces) {
 #if DZ_ADDRESS_SANITIZER
     (void)pieces;  // freed, so that the sanitizer sees any use of a line after its arena
 #else
-    std::lock_guard<std::mutex> lock(lock_);
-    for (auto& piece : pieces) {
-      if (pieces_.size() >= LineArena::kPoolPieces) break;
-      pieces_.push_back(std::move(piece));
-    }
+    for (auto& piece : pieces) blocks_.Give(std::move(piece));
 #endif
   }
 
  private:
-  std::mutex lock_;
-  std::vector<std::unique_ptr<char[]>> pieces_;
+  BlockPool blocks_{LineArena::kPieceSize, LineArena::kPoolPieces};
 };
 
 PiecePool& Pool() {

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
+#include <cstdint>
 #include <cstring>
 #include <deque>
 #include <exception>
@@ -18,6 +19,7 @@
 #include <thread>
 #include <vector>
 
+#include "docdata/BlockPool.h"
 #include "docdata/Cp1252.h"
 #include "docdata/DataGridLine.h"
 #include "hostlink/HostCallCancel.h"
@@ -100,38 +102,17 @@ std::string Line(const std::array<std::string, cCount>& cells,
 
 // ---- JSON ----
 
-// Buffers of the standard size that were written out and may be filled again: a report
+// Pieces of a report are written this large at most (unless one line is longer): large
+// writes cost the system less. Written pieces of this size may be filled again: a report
 // is many megabytes, and memory that was used once costs less than new memory.
-class SpareBuffers {
- public:
-  static constexpr size_t kSize = 1 << 20;  // large writes cost the system less
-  std::unique_ptr<char[]> Take() {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      if (!spare_.empty()) {
-        std::unique_ptr<char[]> b = std::move(spare_.back());
-        spare_.pop_back();
-        return b;
-      }
-    }
-    return std::make_unique_for_overwrite<char[]>(kSize);
-  }
-  void Give(std::unique_ptr<char[]> buffer) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    spare_.push_back(std::move(buffer));
-  }
-
- private:
-  std::mutex mutex_;
-  std::vector<std::unique_ptr<char[]>> spare_;
-};
+constexpr size_t kPieceBytes = 1 << 20;
 
 // Pieces of JSON made on one thread and written by another, in their order.
 class JsonPieces {
  public:
-  // With `spares`, written buffers of the standard size go back there.
-  explicit JsonPieces(SpareBuffers* spares = nullptr) : spares_(spares) {}
-  SpareBuffers* Spares() const { return spares_; }
+  // With `spares`, written buffers of kPieceBytes go back there.
+  explicit JsonPieces(BlockPool* spares = nullptr) : spares_(spares) {}
+  BlockPool* Spares() const { return spares_; }
 
   void Add(std::unique_ptr<char[]> data, size_t capacity, size_t size) {
     {
@@ -160,7 +141,7 @@ class JsonPieces {
       }
       for (Piece& piece : ready) {
         stream.write(piece.data.get(), static_cast<std::streamsize>(piece.size));
-        if (spares_ && piece.capacity == SpareBuffers::kSize) spares_->Give(std::move(piece.data));
+        if (spares_ && piece.capacity == kPieceBytes) spares_->Give(std::move(piece.data));
       }
     }
   }
@@ -170,7 +151,7 @@ class JsonPieces {
     std::unique_ptr<char[]> data;
     size_t capacity, size;
   };
-  SpareBuffers* spares_;
+  BlockPool* spares_;
   std::mutex mutex_;
   std::condition_variable ready_;
   std::vector<Piece> pieces_;
@@ -213,9 +194,9 @@ class JsonSink {
   void Make(size_t n) {
     Flush();
     if (buffer_ && capacity_ >= n) return;
-    capacity_ = std::max(n, SpareBuffers::kSize);
-    SpareBuffers* spares = pieces_ ? pieces_->Spares() : nullptr;
-    buffer_ = spares && capacity_ == SpareBuffers::kSize
+    capacity_ = std::max(n, kPieceBytes);
+    BlockPool* spares = pieces_ ? pieces_->Spares() : nullptr;
+    buffer_ = spares && capacity_ == kPieceBytes
                   ? spares->Take()
                   : std::make_unique_for_overwrite<char[]>(capacity_);
   }
@@ -625,10 +606,9 @@ void WriteReportJson(TSuperStack& stack, const std::string& systemUid, std::ostr
     // Some sections may have been rendered while the run went on.
     auto renderedAhead = [ahead](int s) { return ahead && ahead->Started(s); };
     constexpr int kPartLines = 1000;
-    SpareBuffers spares;
+    BlockPool spares(kPieceBytes, SIZE_MAX);
     struct Part {
-      Part(int s, int f, int t, SpareBuffers* spares)
-          : section(s), from(f), to(t), pieces(spares) {}
+      Part(int s, int f, int t, BlockPool* spares) : section(s), from(f), to(t), pieces(spares) {}
       int section, from, to;
       JsonPieces pieces;
     };
