@@ -531,9 +531,17 @@ void JsonSectionPart(JsonSink& out, TSuperStack& stack, int s, int from, int to,
   if (to == storage.Count()) out.Put("]}");
 }
 
-}  // namespace
-
-namespace {
+// JsonSectionPart into `pieces`, which are closed when it is done or failed.
+void RenderPart(JsonPieces& pieces, TSuperStack& stack, int s, int from, int to,
+                std::vector<char*>* matchedAt = nullptr) {
+  struct Close {
+    JsonPieces& pieces;
+    ~Close() { pieces.Close(); }
+  } close{pieces};
+  JsonSink sink(pieces);
+  JsonSectionPart(sink, stack, s, from, to, matchedAt);
+  sink.Flush();
+}
 
 constexpr int kSourceSection = 1, kInvoicedSection = 3;
 
@@ -567,13 +575,7 @@ class SectionsAhead {
 
  private:
   void Render(int s, std::vector<char*>* matchedAt) {
-    struct Close {
-      JsonPieces& pieces;
-      ~Close() { pieces.Close(); }
-    } close{pieces_[s]};
-    JsonSink sink(pieces_[s]);
-    JsonSectionPart(sink, stack_, s, 0, SectionStorage(stack_, s).Count(), matchedAt);
-    sink.Flush();
+    RenderPart(pieces_[s], stack_, s, 0, SectionStorage(stack_, s).Count(), matchedAt);
   }
 
   TSuperStack& stack_;
@@ -624,13 +626,7 @@ void WriteReportJson(TSuperStack& stack, const std::string& systemUid, std::ostr
       const size_t k = next++;
       if (k >= parts.size()) return false;
       Part& part = parts[k];
-      struct Close {
-        JsonPieces& pieces;
-        ~Close() { pieces.Close(); }
-      } close{part.pieces};
-      JsonSink sink(part.pieces);
-      JsonSectionPart(sink, stack, part.section, part.from, part.to);
-      sink.Flush();
+      RenderPart(part.pieces, stack, part.section, part.from, part.to);
       return true;
     };
     struct Stop {  // a failure here leaves the other thread nothing more to take
