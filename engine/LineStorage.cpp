@@ -530,7 +530,8 @@ void AddStepByStep(TLineStorage& merged, LineEntry& m, const LineEntry& e) {
 }  // namespace
 
 void ComputeViews(TLineStorage& source, TLineStorage& invoiced, TLineStorage& merged,
-                  TLineStorage& missing, bool plain) {
+                  TLineStorage& missing, bool plain,
+                  const std::function<void()>& onMergedComplete) {
   merged.Clear();
   missing.Clear();
   // Equal invoiced positions merge into the first of them: quantities added, document
@@ -577,6 +578,7 @@ void ComputeViews(TLineStorage& source, TLineStorage& invoiced, TLineStorage& me
   for (size_t i = 0; i < sums.size(); ++i)
     if (sums[i].exact && sums[i].changed)
       merged.SetQuantity(merged.Entry(static_cast<int>(i)), sums[i].Text());
+  if (onMergedComplete) onMergedComplete();
   // Reference positions invoiced by less than their quantity: the rest is missing.
   for (int i = 0; i < source.Count(); ++i) {
     LineEntry& s = source.Entry(i);

@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -161,7 +162,8 @@ class TLineStorage {
   };
 
  private:
-  friend void ComputeViews(TLineStorage&, TLineStorage&, TLineStorage&, TLineStorage&, bool);
+  friend void ComputeViews(TLineStorage&, TLineStorage&, TLineStorage&, TLineStorage&, bool,
+                           const std::function<void()>&);
 
   // A new last entry for `line` (numbers normalised), which must live as long as the
   // storage keeps its arenas, with a copy of `ref` and `difference`.
@@ -245,8 +247,10 @@ void CompactTextInto(std::string& out, std::string_view text);
 void LowerCaseInto(std::string& out, std::string_view text);
 
 // Merged and Missing from Invoiced and Source. `plain` uses the plain walk for every
-// search (for comparison only; quadratic).
+// search (for comparison only; quadratic). `onMergedComplete` is called once Merged holds
+// its final entries: from then on Merged is only read (its entries by other threads too).
 void ComputeViews(TLineStorage& source, TLineStorage& invoiced, TLineStorage& merged,
-                  TLineStorage& missing, bool plain = false);
+                  TLineStorage& missing, bool plain = false,
+                  const std::function<void()>& onMergedComplete = {});
 
 }  // namespace dz

@@ -318,8 +318,8 @@ void TSuperStack::Execute(std::string& documentFile) {
     return;  // no single reference document: nothing to reconcile, and no failure
 
   StoreDocuments(stored, *reference);
-  if (FOnInvoicedComplete) FOnInvoicedComplete();
-  ComputeViews(FSource, FInvoiced, FMerged, FMissing);
+  ComputeViews(FSource, FInvoiced, FMerged, FMissing, false, FOnMergedComplete);
+  if (FOnViewsComplete) FOnViewsComplete();
 }
 
 void TSuperStack::LoadOpenDocument(TMVJSONObject& document, std::vector<int32_t>& offers,
@@ -369,6 +369,8 @@ void TSuperStack::StoreDocuments(StoredDocuments& stored, const std::vector<int3
     if (FOnSourceStored) FOnSourceStored();
   });
   store(FInvoiced, false);
+  // Told at once: the other thread may still be busy with the source's positions.
+  if (FOnInvoicedComplete) FOnInvoicedComplete();
   source.Wait();
 }
 

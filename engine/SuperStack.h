@@ -56,8 +56,9 @@ class TSuperStack {
   void Run(bool rethrow);
 
   // Called by the runs on their thread once Invoiced holds all its entries, before the
-  // views are made from them: from then on until the run ends, the run only reads
-  // Invoiced, so another thread may read it too. A failure it raises fails the run.
+  // views are made from them (Source may still be being stored): from then on until the
+  // run ends, the run only reads Invoiced, so another thread may read it too. A failure
+  // it raises fails the run.
   void SetOnInvoicedComplete(std::function<void()> handler) {
     FOnInvoicedComplete = std::move(handler);
   }
@@ -66,6 +67,13 @@ class TSuperStack {
   // run ends, the run only reads Source but for the Matched flags of its entries, which it
   // sets. A failure it raises fails the run.
   void SetOnSourceStored(std::function<void()> handler) { FOnSourceStored = std::move(handler); }
+  // Called by the runs on their thread once Merged holds its final entries, and once the
+  // views are complete (Missing too): from then on the run only reads them. A failure it
+  // raises fails the run.
+  void SetOnMergedComplete(std::function<void()> handler) {
+    FOnMergedComplete = std::move(handler);
+  }
+  void SetOnViewsComplete(std::function<void()> handler) { FOnViewsComplete = std::move(handler); }
 
   TLineStorage& Source() { return FSource; }
   TLineStorage& Invoiced() { return FInvoiced; }
@@ -99,7 +107,7 @@ class TSuperStack {
   TLineStorage FMissing;   // what Source holds and the invoices do not (yet)
   std::string FErrorText;
   std::string FCaptionText;
-  std::function<void()> FOnInvoicedComplete, FOnSourceStored;
+  std::function<void()> FOnInvoicedComplete, FOnSourceStored, FOnMergedComplete, FOnViewsComplete;
 };
 
 // The process-wide system identifier: the whole content of "SYS.UID" in the host's

@@ -103,17 +103,20 @@ std::string Line(const std::array<std::string, cCount>& cells,
 // ---- JSON ----
 
 // Pieces of a report are written this large at most (unless one line is longer): large
-// writes cost the system less. Written pieces of this size may be filled again: a report
-// is many megabytes, and memory that was used once costs less than new memory.
-constexpr size_t kPieceBytes = 1 << 20;
+// writes cost the system less.
+constexpr size_t kPieceBytes = 256 * 1024;
+
+// Written pieces of this size, filled again by the rest of the report and by the next
+// report of the program: a report is many megabytes, and memory that was used once costs
+// less than new memory, which the system hands out page by page.
+BlockPool& Spares() {
+  static BlockPool* pool = new BlockPool(kPieceBytes, 64);  // 16 MiB; outlives every report
+  return *pool;
+}
 
 // Pieces of JSON made on one thread and written by another, in their order.
 class JsonPieces {
  public:
-  // With `spares`, written buffers of kPieceBytes go back there.
-  explicit JsonPieces(BlockPool* spares = nullptr) : spares_(spares) {}
-  BlockPool* Spares() const { return spares_; }
-
   void Add(std::unique_ptr<char[]> data, size_t capacity, size_t size) {
     {
       std::lock_guard<std::mutex> lock(mutex_);
@@ -129,6 +132,14 @@ class JsonPieces {
     }
     ready_.notify_one();
   }
+  bool Closed() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return closed_;
+  }
+  void WaitClosed() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    ready_.wait(lock, [this] { return closed_; });
+  }
   // Writes each piece as soon as it is there, until the last.
   void WriteAll(std::ostream& stream) {
     for (;;) {
@@ -141,7 +152,7 @@ class JsonPieces {
       }
       for (Piece& piece : ready) {
         stream.write(piece.data.get(), static_cast<std::streamsize>(piece.size));
-        if (spares_ && piece.capacity == kPieceBytes) spares_->Give(std::move(piece.data));
+        if (piece.capacity == kPieceBytes) Spares().Give(std::move(piece.data));
       }
     }
   }
@@ -151,7 +162,6 @@ class JsonPieces {
     std::unique_ptr<char[]> data;
     size_t capacity, size;
   };
-  BlockPool* spares_;
   std::mutex mutex_;
   std::condition_variable ready_;
   std::vector<Piece> pieces_;
@@ -165,6 +175,9 @@ class JsonSink {
  public:
   explicit JsonSink(std::ostream& stream) : stream_(&stream) {}
   explicit JsonSink(JsonPieces& pieces) : pieces_(&pieces) {}
+  ~JsonSink() {
+    if (buffer_ && capacity_ == kPieceBytes) Spares().Give(std::move(buffer_));
+  }
   JsonSink(const JsonSink&) = delete;
   JsonSink& operator=(const JsonSink&) = delete;
 
@@ -195,10 +208,8 @@ class JsonSink {
     Flush();
     if (buffer_ && capacity_ >= n) return;
     capacity_ = std::max(n, kPieceBytes);
-    BlockPool* spares = pieces_ ? pieces_->Spares() : nullptr;
-    buffer_ = spares && capacity_ == kPieceBytes
-                  ? spares->Take()
-                  : std::make_unique_for_overwrite<char[]>(capacity_);
+    buffer_ = capacity_ == kPieceBytes ? Spares().Take()
+                                       : std::make_unique_for_overwrite<char[]>(capacity_);
   }
 
   std::ostream* stream_ = nullptr;
@@ -522,7 +533,10 @@ void JsonSectionPart(JsonSink& out, TSuperStack& stack, int s, int from, int to,
     JsonKey(out, "lines");
     out.Put("[");
   }
+  // The lines of a sorted storage lie all over memory: each is asked for a few ahead.
+  constexpr int kAhead = 4;
   for (int i = from; i < to; ++i) {
+    if (i + kAhead < to) storage.Entry(i + kAhead).Line.Prefetch();
     if (i > 0) out.Put(",");
     char* at = nullptr;
     JsonLine(out, storage.Entry(i), matchedAt ? &at : nullptr);
@@ -543,50 +557,158 @@ void RenderPart(JsonPieces& pieces, TSuperStack& stack, int s, int from, int to,
   sink.Flush();
 }
 
-constexpr int kSourceSection = 1, kInvoicedSection = 3;
+// The sections in grid order.
+constexpr int kMissingSection = 0, kSourceSection = 1, kMergedSection = 2, kInvoicedSection = 3;
 
-// Sections of the report rendered while the run still goes on, each as soon as what it
-// shows is complete: the source's once they are stored and sorted (the run then only sets
-// their matched flags, which are filled in afterwards), on the thread that stored them;
-// the invoiced positions' once they are complete (the run then only reads them), on a
-// thread of their own.
-class SectionsAhead {
+// The report's sections cut into parts, rendered by whichever thread is at hand as soon as
+// what their section shows is final, and written in their order after the run. The run
+// releases the sections one by one: the source's once its positions are stored and sorted
+// (their matched flags are left '0' and set when they are written, after the run), the
+// invoiced ones once they are complete, the merged ones after them, the missing ones with
+// the views. Each thread takes the first released part not taken yet: a helper started
+// with the invoiced positions, the thread that stored the source while the invoiced ones
+// are still being stored, and the writing thread whenever the part it is to write next
+// is not taken yet.
+class ReportParts {
  public:
-  explicit SectionsAhead(TSuperStack& stack) : stack_(stack) {}
-  void RenderSource() {
-    started_[kSourceSection] = true;
-    Render(kSourceSection, &matchedAt_);
-  }
-  void StartInvoiced() {
-    started_[kInvoicedSection] = true;
-    task_ = std::make_unique<SideTask>([this] { Render(kInvoicedSection, nullptr); });
-  }
-  // After the run.
-  bool Started(int s) const { return started_[s]; }
-  void WriteAll(int s, std::ostream& stream) {
-    if (s == kSourceSection) {
-      const TLineStorage& source = stack_.Source();
-      for (size_t i = 0; i < matchedAt_.size(); ++i)
-        if (source.Entry(static_cast<int>(i)).Matched) *matchedAt_[i] = '1';
+  explicit ReportParts(TSuperStack& stack) : stack_(stack) {}
+  ~ReportParts() { Stop(); }  // the helper is joined as its member goes
+  ReportParts(const ReportParts&) = delete;
+  ReportParts& operator=(const ReportParts&) = delete;
+
+  // What section `s` shows is final: its parts may be rendered.
+  void Release(int s) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      Section& section = sections_[static_cast<size_t>(s)];
+      if (section.released) return;
+      const int count = SectionStorage(stack_, s).Count();
+      for (int from = 0; from == 0 || from < count; from += kPartLines)
+        section.parts.emplace_back(s, from, std::min(count, from + kPartLines));
+      section.released = true;
     }
-    pieces_[s].WriteAll(stream);
-    if (s == kInvoicedSection) task_->Wait();
+    changed_.notify_all();
+  }
+  // Renders released parts on this thread until section `s` is released too, or none is
+  // left.
+  void RenderUntilReleased(int s) {
+    for (;;) {
+      Part* part;
+      {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (sections_[static_cast<size_t>(s)].released) return;
+        part = TakeLocked();
+      }
+      if (!part) return;
+      Render(*part);
+    }
+  }
+  // A thread of its own renders released parts until all are taken. Without a thread to
+  // be had, this one renders those released now.
+  void StartHelper() {
+    const std::thread::id starter = std::this_thread::get_id();
+    helper_ = std::make_unique<SideTask>(
+        [this, starter] { Help(std::this_thread::get_id() != starter); });
+  }
+
+  // After the run: releases what is left and writes every part in its order.
+  void WriteSections(std::ostream& stream) {
+    for (int s = 0; s < static_cast<int>(kSections); ++s) Release(s);
+    if (!helper_) StartHelper();
+    const TLineStorage& source = stack_.Source();
+    for (size_t s = 0; s < kSections; ++s) {
+      for (size_t k = 0; k < sections_[s].parts.size(); ++k) {
+        // While the part is not rendered, this thread renders the next one not taken.
+        Part& part = sections_[s].parts[k];
+        while (!part.pieces.Closed()) {
+          Part* other = Take();
+          if (!other) break;
+          Render(*other);
+        }
+        if (!Taken(s, k)) return;  // stopped
+        if (static_cast<int>(s) == kSourceSection) {
+          part.pieces.WaitClosed();
+          for (size_t i = 0; i < part.matchedAt.size(); ++i)
+            if (source.Entry(part.from + static_cast<int>(i)).Matched) *part.matchedAt[i] = '1';
+        }
+        part.pieces.WriteAll(stream);
+      }
+    }
+    helper_->Wait();
+  }
+
+  // Nothing more is taken; the helper ends with the part it renders.
+  void Stop() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      stopped_ = true;
+    }
+    changed_.notify_all();
   }
 
  private:
-  void Render(int s, std::vector<char*>* matchedAt) {
-    RenderPart(pieces_[s], stack_, s, 0, SectionStorage(stack_, s).Count(), matchedAt);
+  static constexpr size_t kSections = kGridSections.size();
+  static constexpr int kPartLines = 1000;
+  struct Part {
+    Part(int s, int f, int t) : section(s), from(f), to(t) {}
+    int section, from, to;
+    JsonPieces pieces;
+    std::vector<char*> matchedAt;  // of a source part's lines
+  };
+  struct Section {
+    bool released = false;
+    std::deque<Part> parts;  // they stay in place
+    size_t next = 0;         // the first not taken
+  };
+
+  // The first released part not taken yet, now taken; nullptr when there is none.
+  Part* TakeLocked() {
+    if (stopped_) return nullptr;
+    for (Section& section : sections_)
+      if (section.released && section.next < section.parts.size())
+        return &section.parts[section.next++];
+    return nullptr;
+  }
+  Part* Take() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return TakeLocked();
+  }
+  bool Taken(size_t s, size_t k) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return sections_[s].next > k;
+  }
+  // With `wait`, for the sections still to be released.
+  void Help(bool wait) {
+    for (;;) {
+      Part* part = nullptr;
+      {
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait(lock, [this, &part, wait] {
+          part = TakeLocked();
+          return part || stopped_ || !wait ||
+                 std::all_of(sections_.begin(), sections_.end(),
+                             [](const Section& section) { return section.released; });
+        });
+      }
+      if (!part) return;
+      Render(*part);
+    }
+  }
+  void Render(Part& part) {
+    RenderPart(part.pieces, stack_, part.section, part.from, part.to,
+               part.section == kSourceSection ? &part.matchedAt : nullptr);
   }
 
   TSuperStack& stack_;
-  std::array<JsonPieces, 4> pieces_;
-  std::array<bool, 4> started_{};
-  std::vector<char*> matchedAt_;    // of the source's lines
-  std::unique_ptr<SideTask> task_;  // last: it reads the others
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::array<Section, kSections> sections_;
+  bool stopped_ = false;
+  std::unique_ptr<SideTask> helper_;  // last: it reads the others
 };
 
 void WriteReportJson(TSuperStack& stack, const std::string& systemUid, std::ostream& stream,
-                     SectionsAhead* ahead) {
+                     ReportParts* parts) {
   // Written in pieces: the report of a large run is many megabytes, never needed whole.
   JsonSink out(stream);
   out.Put("{");
@@ -602,59 +724,13 @@ void WriteReportJson(TSuperStack& stack, const std::string& systemUid, std::ostr
   JsonKey(out, "sections");
   out.Put("[");
   if (stack.ErrorText().empty()) {
-    // The sections are cut into parts that this thread and a second one render, each
-    // taking the next part not taken yet; this thread writes them in their order, and
-    // renders while the part it is to write next is still being rendered by the other.
-    // Some sections may have been rendered while the run went on.
-    auto renderedAhead = [ahead](int s) { return ahead && ahead->Started(s); };
-    constexpr int kPartLines = 1000;
-    BlockPool spares(kPieceBytes, SIZE_MAX);
-    struct Part {
-      Part(int s, int f, int t, BlockPool* spares) : section(s), from(f), to(t), pieces(spares) {}
-      int section, from, to;
-      JsonPieces pieces;
-    };
-    std::deque<Part> parts;  // they stay in place
-    for (int sec = 0; sec < static_cast<int>(kGridSections.size()); ++sec) {
-      if (renderedAhead(sec)) continue;
-      const int count = SectionStorage(stack, sec).Count();
-      for (int from = 0; from == 0 || from < count; from += kPartLines)
-        parts.emplace_back(sec, from, std::min(count, from + kPartLines), &spares);
+    out.Flush();
+    if (parts) {
+      parts->WriteSections(stream);
+    } else {
+      ReportParts own(stack);
+      own.WriteSections(stream);
     }
-    std::atomic<size_t> next{0};
-    auto renderNext = [&parts, &next, &stack] {
-      const size_t k = next++;
-      if (k >= parts.size()) return false;
-      Part& part = parts[k];
-      RenderPart(part.pieces, stack, part.section, part.from, part.to);
-      return true;
-    };
-    struct Stop {  // a failure here leaves the other thread nothing more to take
-      std::atomic<size_t>& next;
-      size_t end;
-      ~Stop() { next = end; }
-    };
-    SideTask other([&renderNext] {
-      while (renderNext()) {
-      }
-    });
-    {
-      Stop stop{next, parts.size()};
-      out.Flush();
-      size_t k = 0;
-      for (int sec = 0; sec < static_cast<int>(kGridSections.size()); ++sec) {
-        if (renderedAhead(sec)) {
-          ahead->WriteAll(sec, stream);
-          continue;
-        }
-        for (; k < parts.size() && parts[k].section == sec; ++k) {
-          while (next <= k && renderNext()) {
-          }
-          parts[k].pieces.WriteAll(stream);
-        }
-      }
-    }
-    other.Wait();
   }
   out.Put("]}\n");
   out.Flush();
@@ -785,10 +861,20 @@ int ReportMain(const std::vector<std::string>& args, std::ostream& out, std::ost
 
   if (replyTimeoutMs > 0) SetDefaultReplyTimeout(static_cast<int>(replyTimeoutMs));
   TSuperStack stack;
-  SectionsAhead ahead(stack);  // after the stack: it reads the stack until it goes
+  ReportParts parts(stack);  // after the stack: it reads the stack until it goes
   if (json) {
-    stack.SetOnSourceStored([&ahead] { ahead.RenderSource(); });
-    stack.SetOnInvoicedComplete([&ahead] { ahead.StartInvoiced(); });
+    // The sections are rendered while the run goes on, each once it is final; the thread
+    // that stored the source helps while the invoiced positions are still being stored.
+    stack.SetOnSourceStored([&parts] {
+      parts.Release(kSourceSection);
+      parts.RenderUntilReleased(kInvoicedSection);
+    });
+    stack.SetOnInvoicedComplete([&parts] {
+      parts.Release(kInvoicedSection);
+      parts.StartHelper();
+    });
+    stack.SetOnMergedComplete([&parts] { parts.Release(kMergedSection); });
+    stack.SetOnViewsComplete([&parts] { parts.Release(kMissingSection); });
   }
   {
     // Each host call may wait a minute per attempt; a script waits for the whole run at
@@ -805,7 +891,7 @@ int ReportMain(const std::vector<std::string>& args, std::ostream& out, std::ost
     stack.Run(false);
   }
   if (json)
-    WriteReportJson(stack, SystemUID(), out, &ahead);
+    WriteReportJson(stack, SystemUID(), out, &parts);
   else
     out << ReportText(stack);
   out.flush();

@@ -213,6 +213,36 @@ TEST_F(RunReport, TheSampleShowsWhatIsNotInvoicedYet) {
 
 // German user names put umlauts into the temp folder, and so into the host's shared folder,
 // its pipes, the files it hands over and the database folder.
+TEST_F(RunReport, ALargeRunRenderedWhileItGoesOnIsReportedAsFinished) {
+  // More lines per section than a part of the rendering holds.
+  std::ostringstream out, err;
+  ASSERT_EQ(SeedCommand({"--dir", Folder(), "--positions", "2500", "--invoices", "60",
+                         "--invoice-positions", "30"},
+                        out, err),
+            0)
+      << err.str();
+  HostsimOptions o;
+  o.dir = Folder();
+  host_ = std::make_unique<HostsimProcess>(o);
+  Outcome r = Report();
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  TSuperStack again;
+  again.Run(false);
+  EXPECT_EQ(ReportJson(again, SystemUID()), r.out);
+  // The source's matched flags, set after its lines were rendered.
+  const TLineStorage& source = again.Source();
+  ASSERT_GT(source.Count(), 2000);
+  ASSERT_EQ(r.Lines(1).Count(), static_cast<size_t>(source.Count()));
+  int matched = 0;
+  for (int i = 0; i < source.Count(); ++i) {
+    const double flag = r.Lines(1).Item(i).AsObject().Member("matched").Number();
+    ASSERT_EQ(flag, source.Entry(i).Matched) << i;
+    matched += source.Entry(i).Matched;
+  }
+  EXPECT_GT(matched, 0);
+  EXPECT_LT(matched, source.Count());
+}
+
 TEST_F(RunReport, UmlautsInTheTempAndDatabaseFolders) {
   const std::string temp = temp_.path() + "J\xFCrgen Wei\xDF" + PathDelim;
   const std::string folder = temp + "Auftr\xE4ge \xD6\xF6\xDC\xFC\xDF";
