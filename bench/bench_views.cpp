@@ -112,12 +112,16 @@ double Best(int nsrc, int ninv, bool plain, int reps) {
 int main() {
   SetNumberFormat(DefaultNumberFormat());
   const int nsrc = 20000, ninv = 100000, k = 10;
-  const double fast = Best(nsrc, ninv, false, 5);
-  double floor = 1e9;
+  // The views and the floor take turns, so that both meet the same moods of a shared
+  // machine.
+  double fast = 1e9, floor = 1e9;
   {
-    Data d;
-    Fill(d, nsrc, ninv, 7);
-    for (int r = 0; r < 5; ++r) floor = std::min(floor, FloorSeconds(d));
+    Data keys;
+    Fill(keys, nsrc, ninv, 7);
+    for (int r = 0; r < 7; ++r) {
+      fast = std::min(fast, Best(nsrc, ninv, false, 1));
+      floor = std::min(floor, FloorSeconds(keys));
+    }
   }
   const double fastSmall = Best(nsrc / k, ninv / k, false, 5);
   const double plainSmall = Best(nsrc / k, ninv / k, true, 1);

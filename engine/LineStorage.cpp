@@ -142,7 +142,9 @@ void TLineStorage::KeyIndex::Reserve(size_t keys) {
 
 template <class Same>
 int TLineStorage::KeyIndex::Find(uint32_t hash, Same&& same, int insert) {
-  if (insert >= 0 && (used_ + 1) * 2 > slots_.size()) Reserve(used_ + 1);
+  // Full to half: grown fourfold, so that a table growing key by key moves its slots
+  // half as often.
+  if (insert >= 0 && (used_ + 1) * 2 > slots_.size()) Reserve(2 * (used_ + 1));
   if (slots_.empty()) return -1;
   const size_t mask = slots_.size() - 1;
   for (size_t at = hash & mask;; at = (at + 1) & mask) {
