@@ -142,8 +142,8 @@ void TLineStorage::KeyIndex::Reserve(size_t keys) {
 
 template <class Same>
 int TLineStorage::KeyIndex::Find(uint32_t hash, Same&& same, int insert) {
-  // Full to half: grown fourfold, so that a table growing key by key moves its slots
-  // half as often.
+  // At half full the table grows fourfold: one that grows key by key moves its slots half
+  // as often.
   if (insert >= 0 && (used_ + 1) * 2 > slots_.size()) Reserve(2 * (used_ + 1));
   if (slots_.empty()) return -1;
   const size_t mask = slots_.size() - 1;

@@ -211,8 +211,6 @@ TEST_F(RunReport, TheSampleShowsWhatIsNotInvoicedYet) {
   EXPECT_NE(text.out.find("Summe"), std::string::npos);
 }
 
-// German user names put umlauts into the temp folder, and so into the host's shared folder,
-// its pipes, the files it hands over and the database folder.
 TEST_F(RunReport, ALargeRunRenderedWhileItGoesOnIsReportedAsFinished) {
   // More lines per section than a part of the rendering holds.
   std::ostringstream out, err;
@@ -243,6 +241,8 @@ TEST_F(RunReport, ALargeRunRenderedWhileItGoesOnIsReportedAsFinished) {
   EXPECT_LT(matched, source.Count());
 }
 
+// German user names put umlauts into the temp folder, and so into the host's shared folder,
+// its pipes, the files it hands over and the database folder.
 TEST_F(RunReport, UmlautsInTheTempAndDatabaseFolders) {
   const std::string temp = temp_.path() + "J\xFCrgen Wei\xDF" + PathDelim;
   const std::string folder = temp + "Auftr\xE4ge \xD6\xF6\xDC\xFC\xDF";
