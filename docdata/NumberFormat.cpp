@@ -259,27 +259,33 @@ std::string NormalizeNumber(std::string_view text) {
 }
 
 bool ShortDecimal(std::string_view text, int64_t& thousandths) {
-  size_t b = 0, e = text.size();
-  while (b < e && static_cast<unsigned char>(text[b]) <= ' ') ++b;
-  while (e > b && static_cast<unsigned char>(text[e - 1]) <= ' ') --e;
+  const char* p = text.data();
+  const char* e = p + text.size();
+  while (p < e && static_cast<unsigned char>(*p) <= ' ') ++p;
+  while (e > p && static_cast<unsigned char>(e[-1]) <= ' ') --e;
   bool negative = false;
-  if (b < e && (text[b] == '+' || text[b] == '-')) negative = text[b++] == '-';
-  int64_t whole = 0, fraction = 0;
-  size_t i = b;
-  for (; i < e && text[i] >= '0' && text[i] <= '9'; ++i) whole = whole * 10 + (text[i] - '0');
-  const size_t wholeDigits = i - b;
-  size_t fractionDigits = 0;
-  if (i < e && (text[i] == ',' || text[i] == '.')) {
-    const size_t start = ++i;
-    for (; i < e && text[i] >= '0' && text[i] <= '9'; ++i)
-      fraction = fraction * 10 + (text[i] - '0');
-    fractionDigits = i - start;
+  if (p < e && (*p == '+' || *p == '-')) negative = *p++ == '-';
+  // A thirteenth whole digit ends the reading: that is no short decimal (and its digits
+  // might not fit).
+  const char* const whole = p;
+  int64_t value = 0;
+  for (unsigned d; p < e && (d = static_cast<unsigned char>(*p - '0')) < 10; ++p) {
+    if (p - whole == 12) return false;
+    value = value * 10 + d;
   }
-  if (i != e || wholeDigits + fractionDigits == 0 || wholeDigits > 12 || fractionDigits > 3)
-    return false;
-  for (size_t k = fractionDigits; k < 3; ++k) fraction *= 10;
-  thousandths = whole * 1000 + fraction;
-  if (negative) thousandths = -thousandths;
+  const bool noWhole = p == whole;
+  int64_t scale = 1000;
+  if (p < e && (*p == ',' || *p == '.')) {
+    ++p;
+    for (unsigned d; p < e && (d = static_cast<unsigned char>(*p - '0')) < 10; ++p) {
+      if (scale == 1) return false;  // a fourth fraction digit
+      value = value * 10 + d;
+      scale /= 10;
+    }
+  }
+  if (p != e || (noWhole && scale == 1000)) return false;
+  value *= scale;
+  thousandths = negative ? -value : value;
   return true;
 }
 

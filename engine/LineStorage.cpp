@@ -544,8 +544,11 @@ void ComputeViews(TLineStorage& source, TLineStorage& invoiced, TLineStorage& me
   // before finds what that one found, or the entry it became (see SameKeys).
   const TLineStorage::MatchKeys* lastKeys = nullptr;
   int lastAt = -1;
-  for (int i = 0; i < invoiced.Count(); ++i) {
-    const LineEntry& e = invoiced.Entry(i);
+  // The storages are walked in order through iterators: looking an entry up by its index
+  // costs more than the step to the next.
+  auto entry = invoiced.entries_.cbegin();
+  for (int i = 0; i < invoiced.Count(); ++i, ++entry) {
+    const LineEntry& e = *entry;
     if (plain) {
       LineEntry* m = merged.FindMatchPlain(e.Line.Shared());
       if (!m)
@@ -582,8 +585,9 @@ void ComputeViews(TLineStorage& source, TLineStorage& invoiced, TLineStorage& me
       merged.SetQuantity(merged.Entry(static_cast<int>(i)), sums[i].Text());
   if (onMergedComplete) onMergedComplete();
   // Reference positions invoiced by less than their quantity: the rest is missing.
-  for (int i = 0; i < source.Count(); ++i) {
-    LineEntry& s = source.Entry(i);
+  auto reference = source.entries_.begin();
+  for (int i = 0; i < source.Count(); ++i, ++reference) {
+    LineEntry& s = *reference;
     LineEntry* m = nullptr;
     if (plain) {
       m = merged.FindMatchPlain(s.Line.Shared());
@@ -612,8 +616,9 @@ void ComputeViews(TLineStorage& source, TLineStorage& invoiced, TLineStorage& me
     if (static_cast<long double>(d) >= kThreshold) missing.AddTaken(source, i, T(d));
   }
   // Reference positions not invoiced at all.
-  for (int i = 0; i < source.Count(); ++i) {
-    const LineEntry& s = source.Entry(i);
+  reference = source.entries_.begin();
+  for (int i = 0; i < source.Count(); ++i, ++reference) {
+    const LineEntry& s = *reference;
     if (s.Matched == 0) missing.AddTaken(source, i, s.Line.Quantity());
   }
   missing.Sort();

@@ -239,9 +239,9 @@ TEST(Numbers, FastPathsEqualExactConversion) {
 // (normalise, then convert) and T are the reference, for both separators.
 TEST(Numbers, ShortDecimalsEqualTheOrdinaryPath) {
   std::mt19937_64 rng(7);
-  const char* fixed[] = {"-0",  "0,000", " +7,25 ", "5.",   ",5",  "999999999999,999",
-                         "1,2", "\t3\n", "-0,001",  "1,23", "1e2", "1,2345",
-                         ".",   "-",     "1.234,5", "12 3", "0001"};
+  const char* fixed[] = {"-0",  "0,000", " +7,25 ", "5.",   ",5",   "999999999999,999",
+                         "1,2", "\t3\n", "-0,001",  "1,23", "1e2",  "1,2345",
+                         ".",   "-",     "1.234,5", "12 3", "0001", "123456789012345678901234,5"};
   for (auto [dec, thou] : {std::pair{',', '.'}, {'.', '\''}}) {
     test::ScopedNumberFormat f(dec, thou);
     auto check = [](const std::string& t) {
