@@ -274,17 +274,18 @@ bool ShortDecimal(std::string_view text, int64_t& thousandths) {
     value = value * 10 + d;
   }
   const bool noWhole = p == whole;
-  int64_t scale = 1000;
+  size_t fractionDigits = 0;
   if (p < e && (*p == ',' || *p == '.')) {
-    ++p;
+    const char* const fraction = ++p;
     for (unsigned d; p < e && (d = static_cast<unsigned char>(*p - '0')) < 10; ++p) {
-      if (scale == 1) return false;  // a fourth fraction digit
+      if (p - fraction == 3) return false;  // a fourth fraction digit
       value = value * 10 + d;
-      scale /= 10;
     }
+    fractionDigits = static_cast<size_t>(p - fraction);
   }
-  if (p != e || (noWhole && scale == 1000)) return false;
-  value *= scale;
+  if (p != e || (noWhole && fractionDigits == 0)) return false;
+  static constexpr int64_t kScale[] = {1000, 100, 10, 1};
+  value *= kScale[fractionDigits];
   thousandths = negative ? -value : value;
   return true;
 }

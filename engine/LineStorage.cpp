@@ -269,8 +269,7 @@ void TLineStorage::AddKeys(LineView line) {
 void TLineStorage::AddKeys(const TLineStorage& from, int index) {
   MatchKeys k = from.keys_[static_cast<size_t>(index)];
   const size_t start = keyText_.size();
-  keyText_ += from.NumberKey(k);
-  keyText_ += from.DescriptionKey(k);
+  keyText_.append(from.keyText_, k.at, size_t{k.numberSize} + k.descriptionSize);  // both keys
   KeepOffsetsExact();
   k.at = static_cast<uint32_t>(start);
   keys_.push_back(k);
@@ -437,9 +436,12 @@ int TLineStorage::FindDescription(std::string_view key, uint32_t hash, int inser
 bool TLineStorage::SameKeys(const MatchKeys& a, const MatchKeys& b) const {
   // Without either key an entry is never found, not even after one like it was added.
   if (!b.hasNumber && !b.hasDescription) return false;
+  // Both keys lie back to back: of equal sizes, they are equal where their bytes are.
   return a.numberHash == b.numberHash && a.descriptionHash == b.descriptionHash &&
          a.hasNumber == b.hasNumber && a.hasDescription == b.hasDescription &&
-         NumberKey(a) == NumberKey(b) && DescriptionKey(a) == DescriptionKey(b);
+         a.numberSize == b.numberSize && a.descriptionSize == b.descriptionSize &&
+         std::memcmp(keyText_.data() + a.at, keyText_.data() + b.at,
+                     size_t{a.numberSize} + a.descriptionSize) == 0;
 }
 
 void TLineStorage::IndexEntry(int index) {

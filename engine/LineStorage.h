@@ -176,11 +176,12 @@ class TLineStorage {
   void AddKeys(const TLineStorage& from, int index);
   // Raises std::bad_alloc when the key texts outgrow the key records' offsets.
   void KeepOffsetsExact();
+  // The key records point into keyText_ by construction.
   std::string_view NumberKey(const MatchKeys& k) const {
-    return std::string_view(keyText_).substr(k.at, k.numberSize);
+    return std::string_view(keyText_.data() + k.at, k.numberSize);
   }
   std::string_view DescriptionKey(const MatchKeys& k) const {
-    return std::string_view(keyText_).substr(k.at + k.numberSize, k.descriptionSize);
+    return std::string_view(keyText_.data() + k.at + k.numberSize, k.descriptionSize);
   }
   // A copy of entry `index` of `from` (keys included) with `quantity` as its quantity.
   LineEntry& AddTaken(const TLineStorage& from, int index, std::string_view quantity);
