@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <atomic>
 #include <cassert>
 #include <charconv>
 #include <chrono>
@@ -515,7 +514,7 @@ namespace {
 // closed. Reads the stack only; with `matchedAt`, not the lines' matched flags, whose
 // places are added there instead.
 void JsonSectionPart(JsonSink& out, TSuperStack& stack, int s, int from, int to,
-                     std::vector<char*>* matchedAt = nullptr) {
+                     std::vector<char*>* matchedAt) {
   const TGridSection& section = kGridSections[static_cast<size_t>(s)];
   const TLineStorage& storage = SectionStorage(stack, s);
   if (from == 0) {
@@ -547,7 +546,7 @@ void JsonSectionPart(JsonSink& out, TSuperStack& stack, int s, int from, int to,
 
 // JsonSectionPart into `pieces`, which are closed when it is done or failed.
 void RenderPart(JsonPieces& pieces, TSuperStack& stack, int s, int from, int to,
-                std::vector<char*>* matchedAt = nullptr) {
+                std::vector<char*>* matchedAt) {
   struct Close {
     JsonPieces& pieces;
     ~Close() { pieces.Close(); }
