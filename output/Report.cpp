@@ -109,7 +109,7 @@ constexpr size_t kPieceBytes = 256 * 1024;
 // report of the program: a report is many megabytes, and memory that was used once costs
 // less than new memory, which the system hands out page by page.
 BlockPool& Spares() {
-  static BlockPool* pool = new BlockPool(kPieceBytes, 64);  // 16 MiB; outlives every report
+  static BlockPool* pool = new BlockPool(kPieceBytes, 128);  // 32 MiB; outlives every report
   return *pool;
 }
 
@@ -790,6 +790,8 @@ bool ParseCount(const std::string& text, long min, long max, long& value) {
 }
 
 // Cancels the current thread's host calls when `seconds` have passed, unless stopped first.
+// Stop ends the wait at once; the thread is joined when the object goes, which may be later:
+// waking it up may take a while on a busy machine, and nobody needs to wait for that.
 class RunDeadline {
  public:
   RunDeadline(std::shared_ptr<THostCallCancel> cancel, long seconds)
@@ -802,12 +804,15 @@ class RunDeadline {
                 std::to_string(seconds) + " s beantwortet");
         }) {}
   ~RunDeadline() {
+    Stop();
+    thread_.join();
+  }
+  void Stop() {
     {
       std::lock_guard<std::mutex> lock(mutex_);
       done_ = true;
     }
     stopped_.notify_all();
-    thread_.join();
   }
 
  private:
@@ -875,12 +880,12 @@ int ReportMain(const std::vector<std::string>& args, std::ostream& out, std::ost
     stack.SetOnMergedComplete([&parts] { parts.Release(kMergedSection); });
     stack.SetOnViewsComplete([&parts] { parts.Release(kMissingSection); });
   }
+  // Each host call may wait a minute per attempt; a script waits for the whole run at most
+  // this long. The deadline's thread is joined after the report is written.
+  auto cancel = std::make_shared<THostCallCancel>();
+  RunDeadline deadline(cancel, timeoutSeconds);
   {
-    // Each host call may wait a minute per attempt; a script waits for the whole run at
-    // most this long.
-    auto cancel = std::make_shared<THostCallCancel>();
     THostCallScope scope(cancel);
-    RunDeadline deadline(cancel, timeoutSeconds);
     try {
       DetectHostServer();
     } catch (const std::exception&) {
@@ -889,6 +894,7 @@ int ReportMain(const std::vector<std::string>& args, std::ostream& out, std::ost
     }
     stack.Run(false);
   }
+  deadline.Stop();
   if (json)
     WriteReportJson(stack, SystemUID(), out, &parts);
   else
