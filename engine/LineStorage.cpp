@@ -1,6 +1,7 @@
 #include "engine/LineStorage.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <new>
@@ -344,21 +345,26 @@ LineEntry& TLineStorage::AddTaken(const TLineStorage& from, int index, std::stri
 
 namespace {
 
-// Eight bytes of a text from `from` on as a big-endian number, zeros after its end: when
-// two texts agree before `from` and these numbers differ, they order the texts as
-// comparing the texts does.
-uint64_t OrderPrefix(std::string_view text, size_t from) {
-  uint64_t p = 0;
-  for (size_t i = from; i < from + 8; ++i)
-    p = p << 8 | (i < text.size() ? static_cast<unsigned char>(text[i]) : 0u);
-  return p;
-}
-
 struct SortKey {
   // The first 24 bytes of the description: descriptions often begin alike.
   uint64_t prefix[3];
   uint32_t index;  // the entry's position before sorting, where the rest is looked up
 };
+
+// The first 24 bytes of a text as three big-endian numbers, zeros after its end: when two
+// texts agree before a number's bytes and these numbers differ, they order the texts as
+// comparing the texts does.
+SortKey OrderPrefix(std::string_view text, uint32_t index) {
+  char bytes[24] = {};
+  std::memcpy(bytes, text.data(), std::min<size_t>(text.size(), sizeof bytes));
+  SortKey key{{0, 0, 0}, index};
+  for (int k = 0; k < 3; ++k) {
+    std::memcpy(&key.prefix[k], bytes + 8 * k, 8);
+    if constexpr (std::endian::native == std::endian::little)
+      key.prefix[k] = __builtin_bswap64(key.prefix[k]);
+  }
+  return key;
+}
 
 }  // namespace
 
@@ -367,13 +373,12 @@ void TLineStorage::Sort() {
   // before the longer text. Stable, so equal entries keep their insertion order.
   // The keys move along with their entries.
   std::vector<SortKey> order(entries_.size());
-  for (size_t i = 0; i < order.size(); ++i) {
-    const std::string_view description = entries_[i].Line.Shared().Bezeichnung1();
-    order[i] = SortKey{
-        {OrderPrefix(description, 0), OrderPrefix(description, 8), OrderPrefix(description, 16)},
-        static_cast<uint32_t>(i)};
-  }
-  std::stable_sort(order.begin(), order.end(), [this](const SortKey& a, const SortKey& b) {
+  auto entry = entries_.cbegin();
+  for (size_t i = 0; i < order.size(); ++i, ++entry)
+    order[i] = OrderPrefix(entry->Line.Shared().Bezeichnung1(), static_cast<uint32_t>(i));
+  // Equal entries are told apart by their positions: sorting so needs no room of its own,
+  // and gives what a stable sort gives.
+  std::sort(order.begin(), order.end(), [this](const SortKey& a, const SortKey& b) {
     for (int k = 0; k < 3; ++k)
       if (a.prefix[k] != b.prefix[k]) return a.prefix[k] < b.prefix[k];
     const LineEntry& x = entries_[a.index];
@@ -383,7 +388,12 @@ void TLineStorage::Sort() {
     if (c != 0) return c < 0;
     c = l.Artikelnummer().compare(r.Artikelnummer());
     if (c != 0) return c < 0;
-    return x.Ref->Date < y.Ref->Date;
+    // Dates that are no number (a damaged document) come last, as equals.
+    const double dx = x.Ref->Date, dy = y.Ref->Date;
+    if (std::isnan(dx) != std::isnan(dy)) return std::isnan(dy);
+    if (dx < dy) return true;
+    if (dy < dx) return false;
+    return a.index < b.index;
   });
   // The entries move into their new order in place, so that walking the storage walks
   // memory; nothing is allocated while they move. Position j takes the entry at
