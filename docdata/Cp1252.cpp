@@ -5,6 +5,10 @@
 #include <cstdint>
 #include <cstring>
 
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#endif
+
 namespace dz {
 
 namespace {
@@ -253,10 +257,141 @@ char* DecodeRest(const DecodeTables& t, std::string_view text, size_t i, char* o
   return o;
 }
 
+#if defined(__x86_64__) || defined(__i386__)
+
+// For each set of eight lanes (a bit each), the indices of the set ones in order, then
+// lanes that give zero: a shuffle that closes up the chosen bytes.
+struct CloseUpTable {
+  alignas(16) uint8_t index[256][8];
+  uint8_t count[256];
+  CloseUpTable() {
+    for (int m = 0; m < 256; ++m) {
+      int k = 0;
+      for (int b = 0; b < 8; ++b)
+        if (m >> b & 1) index[m][k++] = static_cast<uint8_t>(b);
+      count[m] = static_cast<uint8_t>(k);
+      while (k < 8) index[m][k++] = 0x80;
+    }
+  }
+};
+
+const CloseUpTable& CloseUp() {
+  static const CloseUpTable t;
+  return t;
+}
+
+// Sixteen bytes at a time while nineteen are left: every character starting among them
+// whose form the fast path of DecodeStep would decide. ASCII and the two-byte forms of
+// U+00A0 to U+00FF (nearly all of any text, and most of binary data sent as text) are
+// worked out side by side; the other characters there (the Windows-1252 letters and signs
+// beyond Latin-1, whatever has no byte) are looked up one by one. A block holding anything
+// else (a broken or overlong form, a four-byte one) goes through DecodeStep. Starts at a
+// character's first byte and ends at one; returns the end of what was written.
+[[gnu::target("ssse3,popcnt")]] char* DecodeBlocks(const DecodeTables& t, std::string_view text,
+                                                   size_t& i, char* o) {
+  const CloseUpTable& closeUp = CloseUp();
+  const char* const base = text.data();
+  const size_t n = text.size();
+  const __m128i k3F = _mm_set1_epi8(0x3F), k80 = _mm_set1_epi8(static_cast<char>(0x80)),
+                kC0 = _mm_set1_epi8(static_cast<char>(0xC0)),
+                kE0 = _mm_set1_epi8(static_cast<char>(0xE0)),
+                kF0 = _mm_set1_epi8(static_cast<char>(0xF0)),
+                kFE = _mm_set1_epi8(static_cast<char>(0xFE)),
+                kC2 = _mm_set1_epi8(static_cast<char>(0xC2)), k03 = _mm_set1_epi8(3);
+  auto mask = [](__m128i v) { return static_cast<unsigned>(_mm_movemask_epi8(v)); };
+  auto under = [](__m128i v, __m128i m, __m128i value) {
+    return _mm_cmpeq_epi8(_mm_and_si128(v, m), value);
+  };
+  while (n - i >= 19) {
+    const char* p = base + i;
+    const __m128i v0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    if (mask(v0) == 0) {
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(o), v0);
+      o += 16;
+      i += 16;
+      continue;
+    }
+    // The continuation bytes of the last characters may reach two bytes beyond the block.
+    // Worked out from the two bytes alone, so that the next block need not wait for this.
+    const auto b14 = static_cast<unsigned char>(p[14]), b15 = static_cast<unsigned char>(p[15]);
+    const size_t next =
+        i + 16 + ((b15 & 0xF0) == 0xE0 ? 2 : ((b15 & 0xE0) == 0xC0) | ((b14 & 0xF0) == 0xE0));
+    const __m128i v1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 1));
+    const __m128i v2 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 2));
+    // Lane j: the byte at j; its next one; the one after that.
+    const unsigned cont = mask(under(v0, kC0, k80)), cont1 = mask(under(v1, kC0, k80)),
+                   cont2 = mask(under(v2, kC0, k80));
+    const unsigned lead2 = mask(under(v0, kE0, kC0)), lead3 = mask(under(v0, kF0, kE0));
+    // Leads that may start overlong forms (0xC0, 0xC1, 0xE0), four-byte leads and beyond.
+    const unsigned odd = mask(_mm_or_si128(
+        _mm_or_si128(under(v0, kFE, kC0), _mm_cmpeq_epi8(v0, kE0)), under(v0, kF0, kF0)));
+    // Every lead followed by its continuation bytes, every continuation byte in the block
+    // one of them.
+    const bool whole = odd == 0 && (lead2 & ~cont1) == 0 && (lead3 & ~(cont1 & cont2)) == 0 &&
+                       cont == (((lead2 | lead3) << 1 | lead3 << 2) & 0xFFFF);
+    if (!whole) {
+      // A step takes at most eight bytes, and at least eight are left after each.
+      for (const size_t end = i + 8; i < end;) DecodeStep(t, text, i, o);
+      continue;
+    }
+    const unsigned starts = ~cont & 0xFFFF;
+    // A one-byte character is itself; a two-byte one led by 0xC2 or 0xC3 is U+0080 to
+    // U+00FF, whose low eight bits are its lead's last two and its second byte's last six.
+    const __m128i ascii = _mm_cmpgt_epi8(v0, _mm_set1_epi8(-1));
+    const __m128i two =
+        _mm_or_si128(_mm_slli_epi16(_mm_and_si128(v0, k03), 6), _mm_and_si128(v1, k3F));
+    const __m128i value = _mm_or_si128(_mm_and_si128(ascii, v0), _mm_andnot_si128(ascii, two));
+    // Looked up one by one: U+0080 to U+009F (only five of them have a byte), whatever is
+    // led by 0xC4 to 0xDF, the three-byte forms.
+    const unsigned latin = mask(under(v0, kFE, kC2));
+    const unsigned control = mask(_mm_cmpeq_epi8(v0, kC2)) & mask(under(v1, kE0, k80));
+    unsigned special = ((lead2 & (~latin | control)) | lead3) & starts;
+    const unsigned low = starts & 0xFF, high = starts >> 8;
+    const __m128i pickLow = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(closeUp.index[low]));
+    const __m128i pickHigh = _mm_add_epi8(
+        _mm_loadl_epi64(reinterpret_cast<const __m128i*>(closeUp.index[high])), _mm_set1_epi8(8));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(o), _mm_shuffle_epi8(value, pickLow));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(o + closeUp.count[low]),
+                     _mm_shuffle_epi8(value, pickHigh));
+    // Most blocks hold two such characters at most: those are looked up without a branch
+    // (a missing one is read at lane 16, behind the block, and written behind its output,
+    // where what follows overwrites it).
+    auto lookUp = [&](unsigned j) {
+      const auto* c = reinterpret_cast<const unsigned char*>(p + j);
+      const char three = t.byte[(c[0] & 0x0F) << 12 | (c[1] & 0x3F) << 6 | (c[2] & 0x3F)];
+      const char two = static_cast<char>(t.pair[c[0] | c[1] << 8]);
+      o[__builtin_popcount(starts & ((1u << j) - 1))] = c[0] >= 0xE0 ? three : two;
+    };
+    for (int k = 0; k < 2; ++k) {
+      lookUp(static_cast<unsigned>(__builtin_ctz(special | 0x10000)));
+      special &= special - 1;
+    }
+    for (; special != 0; special &= special - 1)
+      lookUp(static_cast<unsigned>(__builtin_ctz(special)));
+    o += closeUp.count[low] + closeUp.count[high];
+    i = next;
+  }
+  return o;
+}
+
+bool HasSsse3() {
+  static const bool has = __builtin_cpu_supports("ssse3") && __builtin_cpu_supports("popcnt");
+  return has;
+}
+
+#endif
+
 }  // namespace
 
 char* Utf8ToCp1252Into(std::string_view text, char* out) {
   const DecodeTables& t = Decoding();
+#if defined(__x86_64__) || defined(__i386__)
+  if (HasSsse3()) {
+    size_t i = 0;
+    char* o = DecodeBlocks(t, text, i, out);
+    return DecodeRest(t, text, i, o);
+  }
+#endif
   // Each step waits for the one before it to know where the next character starts, so a
   // longer text is decoded as four stretches side by side. A stretch begins at a byte that
   // is no continuation byte: reading the text from its start reaches every such byte (a

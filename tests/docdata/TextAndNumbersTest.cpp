@@ -98,6 +98,57 @@ TEST(Cp1252, LongMixedTextsConvertAsTheirPieces) {
   }
 }
 
+// Any bytes at all, binary data sent as text among them, decode as the plain rule says:
+// a well-formed character gives its byte or '?', each byte of a broken form a '?'.
+TEST(Cp1252, AnyBytesDecodeByThePlainRule) {
+  auto plain = [](std::string_view u) {
+    std::string out;
+    for (size_t i = 0; i < u.size();) {
+      const auto c = static_cast<unsigned char>(u[i]);
+      const size_t len = c < 0x80                ? 1
+                         : c >= 0xC0 && c < 0xE0 ? 2
+                         : c >= 0xE0 && c < 0xF0 ? 3
+                         : c >= 0xF0 && c < 0xF8 ? 4
+                                                 : 0;
+      char32_t cp = len == 1 ? c : c & (0x7F >> len);
+      bool ok = len > 0 && i + len <= u.size();
+      for (size_t k = 1; ok && k < len; ++k) {
+        ok = (static_cast<unsigned char>(u[i + k]) & 0xC0) == 0x80;
+        cp = cp << 6 | (u[i + k] & 0x3F);
+      }
+      const char32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
+      if (!ok || cp < least[len]) {
+        out += '?';
+        ++i;
+        continue;
+      }
+      const int b = UnicodeToCp1252(cp);
+      out += b < 0 ? '?' : static_cast<char>(b);
+      i += len;
+    }
+    return out;
+  };
+  std::mt19937 rng(11);
+  for (int round = 0; round < 2000; ++round) {
+    // The forms of bytes, as a host sends binary data, with more or less damage between.
+    const unsigned damage = static_cast<unsigned>(round % 5) * 40;  // per thousand pieces
+    std::string bytes;
+    const int size = static_cast<int>(rng() % 300);
+    for (int k = 0; k < size; ++k) {
+      if (rng() % 1000 >= damage) {
+        bytes += Cp1252ToUtf8(std::string(1, static_cast<char>(rng() % 256)));
+      } else if (rng() % 2) {
+        bytes += static_cast<char>(rng() % 256);
+      } else {  // a lead or a continuation byte, or a lead of a form that may be overlong
+        static const unsigned char kPick[] = {0x80, 0xBF, 0xC0, 0xC1, 0xC2, 0xC5, 0xCB, 0xDF,
+                                              0xE0, 0xE2, 0xED, 0xEF, 0xF0, 0xF4, 0xF8, 0xFF};
+        bytes += static_cast<char>(kPick[rng() % std::size(kPick)]);
+      }
+    }
+    ASSERT_EQ(Utf8ToCp1252(bytes), plain(bytes)) << round;
+  }
+}
+
 TEST(Cp1252, Casing) {
   EXPECT_EQ(LowerCase("\xC4\xD6\xDC Stra\xDF"
                       "e \x8A\x8C\x8E\x9F \xD7"),
