@@ -157,6 +157,8 @@ class LineView {
   }
   // All text fields at once, in the order of LineField without DM, Isnetto and Row.
   void Texts(std::string_view (&out)[PackedLine::kTexts]) const;
+  // The texts of a packed line lie back to back, the last one ending its memory.
+  bool Packed() const { return packed_ != nullptr; }
   bool DM() const { return packed_ ? packed_->DM() : full_->DM; }
   bool Isnetto() const { return packed_ ? packed_->Isnetto() : full_->Isnetto; }
   int32_t Row() const { return packed_ ? packed_->Row() : full_->Row; }

@@ -272,8 +272,9 @@ constexpr std::array<bool, 256> kPlain = [] {
 }
 
 // Writes the 8-bit text as the body of a JSON string in UTF-8 at `w`, which has room for
-// BodyRoom of its size.
-inline char* JsonStringBody(char* w, std::string_view eightBit) {
+// BodyRoom of its size, and with `readable`, sixteen bytes more: then the text's memory may
+// be read on up to there.
+inline char* JsonStringBody(char* w, std::string_view eightBit, const char* readable = nullptr) {
   const char* p = eightBit.data();
   const char* const end = p + eightBit.size();
 #if defined(__SSE2__)
@@ -297,6 +298,19 @@ inline char* JsonStringBody(char* w, std::string_view eightBit) {
     const int plain = __builtin_ctz(static_cast<unsigned>(mask));
     p += plain;
     w = EscapedByte(w + plain, static_cast<unsigned char>(*p++));
+  }
+  // Fewer than sixteen left (most fields are short): stored at once when none of them
+  // needs escaping and sixteen may be read.
+  if (p < end && readable && readable - p >= 16) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i special =
+        _mm_or_si128(_mm_cmplt_epi8(v, space),
+                     _mm_or_si128(_mm_cmpeq_epi8(v, quote), _mm_cmpeq_epi8(v, backslash)));
+    const unsigned left = static_cast<unsigned>(end - p);
+    if ((static_cast<unsigned>(_mm_movemask_epi8(special)) & ((1u << left) - 1)) == 0) {
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(w), v);
+      return w + left;
+    }
   }
 #endif
   for (; p < end; ++p) {
@@ -431,10 +445,15 @@ void JsonLine(JsonSink& sink, const LineEntry& entry, char** matchedAt = nullptr
   const LineView line = entry.Line.Shared();
   std::string_view texts[PackedLine::kTexts];
   line.Texts(texts);
-  texts[0] = entry.Line.Quantity();  // Stueck, the first text
+  // The line's texts may be read on to the end of the last, but for Stueck, the first,
+  // which is the entry's own.
+  const std::string_view last = texts[PackedLine::kTexts - 1];
+  const char* const readable = line.Packed() ? last.data() + last.size() : nullptr;
+  texts[0] = entry.Line.Quantity();
   // Room for the whole rest of the line at once: every field's slot and value (at most a
-  // number), every text at its longest, the closing quotes and brace.
-  size_t room = prefixes.size() * (kSlot + kNumberRoom) + 1;
+  // number), every text at its longest (and what a text stored at once may write beyond
+  // it), the closing quotes and brace.
+  size_t room = prefixes.size() * (kSlot + kNumberRoom) + 16 + 1;
   for (const std::string_view text : texts) room += BodyRoom(text.size()) + 1;
   w = sink.Room(room);
   size_t t = 0;  // the next text field
@@ -447,8 +466,9 @@ void JsonLine(JsonSink& sink, const LineEntry& entry, char** matchedAt = nullptr
     w += prefix.size;
     switch (prefix.type) {
       case PropType::Text: {
-        const std::string_view text = texts[t++];
-        if (!text.empty()) w = JsonStringBody(w, text);
+        const std::string_view text = texts[t];
+        if (!text.empty()) w = JsonStringBody(w, text, t > 0 ? readable : nullptr);
+        ++t;
         *w++ = '"';
         break;
       }
