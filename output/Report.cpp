@@ -529,15 +529,15 @@ std::string ReportText(TSuperStack& stack) {
 
 namespace {
 
-// Lines [from, to) of section `s` of the report: with `from` 0 headed by the section's
-// opening (and the comma before it unless it is the first section), with `to` at the end
+// With `head`, the opening of section `s` of the report (and the comma before it unless it
+// is the first section), up to its lines; else its lines [from, to), with `to` at the end
 // closed. Reads the stack only; with `matchedAt`, not the lines' matched flags, whose
 // places are added there instead.
-void JsonSectionPart(JsonSink& out, TSuperStack& stack, int s, int from, int to,
+void JsonSectionPart(JsonSink& out, TSuperStack& stack, int s, bool head, int from, int to,
                      std::vector<char*>* matchedAt) {
   const TGridSection& section = kGridSections[static_cast<size_t>(s)];
   const TLineStorage& storage = SectionStorage(stack, s);
-  if (from == 0) {
+  if (head) {
     if (s > 0) out.Put(",");
     out.Put("{");
     JsonKey(out, "name");
@@ -551,6 +551,7 @@ void JsonSectionPart(JsonSink& out, TSuperStack& stack, int s, int from, int to,
     out.Put(",");
     JsonKey(out, "lines");
     out.Put("[");
+    return;
   }
   // The lines of a sorted storage lie all over memory: each is asked for a few ahead.
   constexpr int kAhead = 4;
@@ -565,14 +566,14 @@ void JsonSectionPart(JsonSink& out, TSuperStack& stack, int s, int from, int to,
 }
 
 // JsonSectionPart into `pieces`, which are closed when it is done or failed.
-void RenderPart(JsonPieces& pieces, TSuperStack& stack, int s, int from, int to,
+void RenderPart(JsonPieces& pieces, TSuperStack& stack, int s, bool head, int from, int to,
                 std::vector<char*>* matchedAt) {
   struct Close {
     JsonPieces& pieces;
     ~Close() { pieces.Close(); }
   } close{pieces};
   JsonSink sink(pieces);
-  JsonSectionPart(sink, stack, s, from, to, matchedAt);
+  JsonSectionPart(sink, stack, s, head, from, to, matchedAt);
   sink.Flush();
 }
 
@@ -601,9 +602,12 @@ class ReportParts {
       std::lock_guard<std::mutex> lock(mutex_);
       Section& section = sections_[static_cast<size_t>(s)];
       if (section.released) return;
+      // The head (with the section's total, which reads every line) apart from the lines,
+      // so that both may be rendered at the same time.
       const int count = SectionStorage(stack_, s).Count();
+      section.parts.emplace_back(s, true, 0, 0);
       for (int from = 0; from == 0 || from < count; from += kPartLines)
-        section.parts.emplace_back(s, from, std::min(count, from + kPartLines));
+        section.parts.emplace_back(s, false, from, std::min(count, from + kPartLines));
       section.released = true;
     }
     changed_.notify_all();
@@ -669,8 +673,10 @@ class ReportParts {
   static constexpr size_t kSections = kGridSections.size();
   static constexpr int kPartLines = 1000;
   struct Part {
-    Part(int s, int f, int t) : section(s), from(f), to(t) {}
-    int section, from, to;
+    Part(int s, bool h, int f, int t) : section(s), head(h), from(f), to(t) {}
+    int section;
+    bool head;
+    int from, to;
     JsonPieces pieces;
     std::vector<char*> matchedAt;  // of a source part's lines
   };
@@ -714,7 +720,7 @@ class ReportParts {
     }
   }
   void Render(Part& part) {
-    RenderPart(part.pieces, stack_, part.section, part.from, part.to,
+    RenderPart(part.pieces, stack_, part.section, part.head, part.from, part.to,
                part.section == kSourceSection ? &part.matchedAt : nullptr);
   }
 
