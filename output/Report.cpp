@@ -453,8 +453,12 @@ void JsonLine(JsonSink& sink, const LineEntry& entry, char** matchedAt = nullptr
   // Room for the whole rest of the line at once: every field's slot and value (at most a
   // number), every text at its longest (and what a text stored at once may write beyond
   // it), the closing quotes and brace.
-  size_t room = prefixes.size() * (kSlot + kNumberRoom) + 16 + 1;
-  for (const std::string_view text : texts) room += BodyRoom(text.size()) + 1;
+  size_t room = prefixes.size() * (kSlot + kNumberRoom) + 16 + 1 + PackedLine::kTexts;
+  if (readable) {  // the texts but the first lie back to back
+    room += BodyRoom(texts[0].size() + static_cast<size_t>(readable - texts[1].data()));
+  } else {
+    for (const std::string_view text : texts) room += BodyRoom(text.size());
+  }
   w = sink.Room(room);
   size_t t = 0;  // the next text field
   // Read once: writing through `w` could change any memory, as far as the compiler knows.
