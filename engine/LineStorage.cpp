@@ -376,9 +376,7 @@ void TLineStorage::Sort() {
   auto entry = entries_.cbegin();
   for (size_t i = 0; i < order.size(); ++i, ++entry)
     order[i] = OrderPrefix(entry->Line.Shared().Bezeichnung1(), static_cast<uint32_t>(i));
-  // Equal entries are told apart by their positions: sorting so needs no room of its own,
-  // and gives what a stable sort gives.
-  std::sort(order.begin(), order.end(), [this](const SortKey& a, const SortKey& b) {
+  std::stable_sort(order.begin(), order.end(), [this](const SortKey& a, const SortKey& b) {
     for (int k = 0; k < 3; ++k)
       if (a.prefix[k] != b.prefix[k]) return a.prefix[k] < b.prefix[k];
     const LineEntry& x = entries_[a.index];
@@ -391,9 +389,7 @@ void TLineStorage::Sort() {
     // Dates that are no number (a damaged document) come last, as equals.
     const double dx = x.Ref->Date, dy = y.Ref->Date;
     if (std::isnan(dx) != std::isnan(dy)) return std::isnan(dy);
-    if (dx < dy) return true;
-    if (dy < dx) return false;
-    return a.index < b.index;
+    return dx < dy;
   });
   // The entries move into their new order in place, so that walking the storage walks
   // memory; nothing is allocated while they move. Position j takes the entry at
