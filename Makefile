@@ -87,9 +87,10 @@ screenshot-windows:
 	JOBS=$(JOBS) ./tools/windows/screenshot.sh
 
 # Every benchmark ends with "ratio X (target <= Y: met)" (or "NOT met"); the summary
-# collects those last lines.
+# collects those last lines. The disk is flushed first: what a build just wrote would
+# otherwise be written back while the benchmarks run.
 bench: build
-	@summary=""; for b in build/bin/bench_*; do echo "== $$b"; \
+	@sync; summary=""; for b in build/bin/bench_*; do echo "== $$b"; \
 	  $$b > build/bench.out 2>&1; rc=$$?; cat build/bench.out; [ $$rc = 0 ] || exit 1; \
 	  summary="$$summary$$(printf '%-18s %s' $$(basename $$b) "$$(tail -n 1 build/bench.out)")\n"; \
 	done; rm -f build/bench.out; printf '\nSummary\n%b' "$$summary"
