@@ -283,19 +283,22 @@ inline char* JsonStringBody(char* w, std::string_view eightBit, const char* read
   // is below 0x20 as a signed byte.
   const __m128i space = _mm_set1_epi8(0x20), quote = _mm_set1_epi8('"'),
                 backslash = _mm_set1_epi8('\\');
+  // A bit for each of the sixteen bytes that needs escaping.
+  auto special = [&](__m128i v) {
+    return static_cast<unsigned>(_mm_movemask_epi8(
+        _mm_or_si128(_mm_cmplt_epi8(v, space),
+                     _mm_or_si128(_mm_cmpeq_epi8(v, quote), _mm_cmpeq_epi8(v, backslash)))));
+  };
   while (end - p >= 16) {
     const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(w), v);
-    const __m128i special =
-        _mm_or_si128(_mm_cmplt_epi8(v, space),
-                     _mm_or_si128(_mm_cmpeq_epi8(v, quote), _mm_cmpeq_epi8(v, backslash)));
-    const int mask = _mm_movemask_epi8(special);
+    const unsigned mask = special(v);
     if (mask == 0) {
       p += 16;
       w += 16;
       continue;
     }
-    const int plain = __builtin_ctz(static_cast<unsigned>(mask));
+    const int plain = __builtin_ctz(mask);
     p += plain;
     w = EscapedByte(w + plain, static_cast<unsigned char>(*p++));
   }
@@ -303,11 +306,8 @@ inline char* JsonStringBody(char* w, std::string_view eightBit, const char* read
   // needs escaping and sixteen may be read.
   if (p < end && readable && readable - p >= 16) {
     const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    const __m128i special =
-        _mm_or_si128(_mm_cmplt_epi8(v, space),
-                     _mm_or_si128(_mm_cmpeq_epi8(v, quote), _mm_cmpeq_epi8(v, backslash)));
     const unsigned left = static_cast<unsigned>(end - p);
-    if ((static_cast<unsigned>(_mm_movemask_epi8(special)) & ((1u << left) - 1)) == 0) {
+    if ((special(v) & ((1u << left) - 1)) == 0) {
       _mm_storeu_si128(reinterpret_cast<__m128i*>(w), v);
       return w + left;
     }
